@@ -1,0 +1,25 @@
+// Ending the stream and releasing songs. The host's thread and the feeder thread
+// meet through two one-byte flags; stopping raises stopRequested, waits for
+// renderBusy to fall and joins the thread before anything is released.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "loading/song.h"
+
+namespace vantor {
+
+extern HANDLE feederThreadHandle;
+extern std::atomic<uint8_t> stopRequested;  // 1 asks the feeder thread to end
+extern std::atomic<uint8_t> renderBusy;     // 1 while the feeder thread is inside renderBlock
+
+// Stops whatever plays (song need not be the playing one); false only for null.
+bool stopSong(Song* song);
+
+// Ends any playback, then frees the song with everything it owns; false for null.
+bool freeSong(Song* song);
+
+}  // namespace vantor

@@ -1,0 +1,47 @@
+// The block renderer: fills the ring of the sound buffer one 884-frame block at a
+// time, calling the song's tick handler at exact frame positions and converting the
+// float mix to clipped 16-bit stereo PCM.
+#pragma once
+
+#include <windows.h>
+#include <dsound.h>
+
+#include <cstdint>
+
+#include "loading/song.h"
+
+namespace vantor {
+
+constexpr int mixRate = 44100;         // output frames per second
+constexpr int bufferLengthMs = 1000;   // buffer length setting
+// 20 ms rounded up to a multiple of 4 frames: 884 frames.
+constexpr int blockFrames = (mixRate * 20 / 1000 + 3) / 4 * 4;
+constexpr int ringFrames = (bufferLengthMs / 20) * blockFrames * 2;  // 88400 frames
+constexpr int blockCount = ringFrames / blockFrames;                 // 100 blocks
+constexpr int bytesPerFrame = 4;
+constexpr int ringBytes = ringFrames * bytesPerFrame;  // 353600 bytes
+
+// The float mix buffer: ringFrames frames of (left, right) floats, used from the
+// first 16-byte-aligned address inside its allocation.
+struct MixBuffer {
+  void* allocation;
+  float* frames;
+};
+
+// Ring state, one set per process; null or zero while stopped.
+extern IDirectSoundBuffer* soundBuffer;
+extern Song* currentSong;
+extern int blockIndex;
+extern MixBuffer mixBuffer;
+
+// Allocates the zeroed mix buffer (ringFrames x 8 + 256 bytes); false when that fails.
+bool allocateMixBuffer();
+void freeMixBuffer();
+
+// Renders block blockIndex of currentSong into soundBuffer and advances blockIndex.
+void renderBlock();
+
+// Sets the song's bpm and the matching samplesPerTick (floor(110250 / bpm) at 44100 Hz).
+void setBpm(Song* song, int bpm);
+
+}  // namespace vantor

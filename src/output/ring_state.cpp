@@ -1,0 +1,35 @@
+#include <cstdint>
+#include <cstdlib>
+
+#include "output/renderer.h"
+
+namespace vantor {
+
+IDirectSoundBuffer* soundBuffer = nullptr;
+Song* currentSong = nullptr;
+int blockIndex = 0;
+MixBuffer mixBuffer = {nullptr, nullptr};
+
+namespace {
+constexpr std::size_t mixBufferAlignment = 16;
+constexpr std::size_t mixBufferSpareBytes = 256;
+}  // namespace
+
+bool allocateMixBuffer() {
+  freeMixBuffer();
+  std::size_t bytes = std::size_t{ringFrames} * 2 * sizeof(float) + mixBufferSpareBytes;
+  void* allocation = std::calloc(1, bytes);
+  if (allocation == nullptr) return false;
+  auto address = reinterpret_cast<uintptr_t>(allocation);
+  address = (address + mixBufferAlignment - 1) & ~uintptr_t{mixBufferAlignment - 1};
+  mixBuffer.allocation = allocation;
+  mixBuffer.frames = reinterpret_cast<float*>(address);
+  return true;
+}
+
+void freeMixBuffer() {
+  std::free(mixBuffer.allocation);
+  mixBuffer = {nullptr, nullptr};
+}
+
+}  // namespace vantor

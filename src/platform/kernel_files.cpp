@@ -1,0 +1,243 @@
+// Files map onto POSIX descriptors. Share modes have no equivalent here and are
+// accepted without effect; access and creation dispositions behave as on Windows.
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <string>
+
+#include "platform/kernel_object.h"
+
+namespace vantor::platform {
+
+namespace {
+
+class FileObject final : public KernelObject {
+ public:
+  explicit FileObject(int descriptor) : descriptor_(descriptor) {}
+  ~FileObject() override { ::close(descriptor_); }
+  int descriptor() const { return descriptor_; }
+
+ private:
+  int descriptor_;
+};
+
+// A search holds nothing open: FindFirstFileA reads the whole match at once.
+class SearchObject final : public KernelObject {};
+
+FileObject* fileObject(HANDLE handle) { return dynamic_cast<FileObject*>(kernelObject(handle)); }
+
+HANDLE openFile(const char* name, DWORD access, DWORD creation) {
+  if (name == nullptr || *name == '\0') {
+    SetLastError(name == nullptr ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  bool read = (access & GENERIC_READ) != 0;
+  bool write = (access & GENERIC_WRITE) != 0;
+  int flags = O_CLOEXEC;
+  if (read && write) flags |= O_RDWR;
+  else if (write) flags |= O_WRONLY;
+  else flags |= O_RDONLY;
+  switch (creation) {
+    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+    case OPEN_EXISTING: break;
+    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+  }
+  int descriptor = ::open(name, flags, 0666);
+  if (descriptor < 0) {
+    setLastErrorFromErrno(errno);
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat status;
+  if (fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+    ::close(descriptor);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto* object = new (std::nothrow) FileObject(descriptor);
+  if (object == nullptr) {
+    ::close(descriptor);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return INVALID_HANDLE_VALUE;
+  }
+  SetLastError(ERROR_SUCCESS);
+  return object;
+}
+
+}  // namespace
+}  // namespace vantor::platform
+
+using namespace vantor::platform;
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
+  return openFile(name, access, creation);
+}
+
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
+  if (name == nullptr) return openFile(nullptr, access, creation);
+  // Wide names are converted to the system's multibyte encoding (UTF-8 here).
+  std::string narrow;
+  std::mbstate_t state{};
+  char buffer[MB_LEN_MAX];
+  for (const wchar_t* c = name; *c != L'\0'; ++c) {
+    std::size_t n = std::wcrtomb(buffer, *c, &state);
+    if (n == static_cast<std::size_t>(-1)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_HANDLE_VALUE;
+    }
+    narrow.append(buffer, n);
+  }
+  return openFile(narrow.c_str(), access, creation);
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED) {
+  if (done) *done = 0;
+  FileObject* object = fileObject(file);
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  DWORD total = 0;
+  auto* bytes = static_cast<char*>(buffer);
+  while (total < count) {
+    ssize_t n = ::read(object->descriptor(), bytes + total, count - total);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      setLastErrorFromErrno(errno);
+      if (done) *done = total;
+      return FALSE;
+    }
+    if (n == 0) break;  // end of file: success with fewer bytes
+    total += static_cast<DWORD>(n);
+  }
+  if (done) *done = total;
+  return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED) {
+  if (done) *done = 0;
+  FileObject* object = fileObject(file);
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  DWORD total = 0;
+  auto* bytes = static_cast<const char*>(buffer);
+  while (total < count) {
+    ssize_t n = ::write(object->descriptor(), bytes + total, count - total);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      setLastErrorFromErrno(n < 0 ? errno : EIO);
+      if (done) *done = total;
+      return FALSE;
+    }
+    total += static_cast<DWORD>(n);
+  }
+  if (done) *done = total;
+  return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {
+  FileObject* object = fileObject(file);
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_SET_FILE_POINTER;
+  }
+  int whence;
+  switch (method) {
+    case FILE_BEGIN: whence = SEEK_SET; break;
+    case FILE_CURRENT: whence = SEEK_CUR; break;
+    case FILE_END: whence = SEEK_END; break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_SET_FILE_POINTER;
+  }
+  // Without a high part the distance is a signed 32-bit value; with one, the two
+  // halves form a signed 64-bit distance.
+  int64_t offset = distanceHigh ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
+                                                       static_cast<uint32_t>(distance))
+                                : static_cast<int64_t>(distance);
+  off_t result = lseek(object->descriptor(), static_cast<off_t>(offset), whence);
+  if (result < 0) {
+    SetLastError(errno == EINVAL ? ERROR_NEGATIVE_SEEK : ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(result) >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(static_cast<uint64_t>(result) & 0xFFFFFFFFu);
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
+  if (pattern == nullptr || found == nullptr || *pattern == '\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string path(pattern);
+  std::size_t slash = path.find_last_of('/');
+  std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  std::string namePattern = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (namePattern.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string match;
+  if (namePattern.find_first_of("*?") == std::string::npos) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+      setLastErrorFromErrno(errno);
+      return INVALID_HANDLE_VALUE;
+    }
+    match = namePattern;
+  } else {
+    DIR* listing = opendir(directory.c_str());
+    if (listing == nullptr) {
+      setLastErrorFromErrno(errno);
+      return INVALID_HANDLE_VALUE;
+    }
+    while (dirent* entry = readdir(listing)) {
+      if (fnmatch(namePattern.c_str(), entry->d_name, FNM_PERIOD) == 0) {
+        match = entry->d_name;
+        break;
+      }
+    }
+    closedir(listing);
+    if (match.empty()) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  std::memset(found, 0, sizeof *found);
+  struct stat status;
+  std::string full = directory + "/" + match;
+  if (stat(full.c_str(), &status) == 0) {
+    found->dwFileAttributes = S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    found->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(status.st_size) >> 32);
+    found->nFileSizeLow = static_cast<DWORD>(static_cast<uint64_t>(status.st_size) & 0xFFFFFFFFu);
+  }
+  std::strncpy(found->cFileName, match.c_str(), MAX_PATH - 1);
+  auto* search = new (std::nothrow) SearchObject;
+  if (search == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return INVALID_HANDLE_VALUE;
+  }
+  return search;
+}
+
+BOOL FindClose(HANDLE search) {
+  auto* object = dynamic_cast<SearchObject*>(kernelObject(search));
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  delete object;
+  return TRUE;
+}

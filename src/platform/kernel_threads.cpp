@@ -1,0 +1,245 @@
+// Threads map onto POSIX threads. A thread handle is signalled when the thread's
+// start routine has returned; waiting on it with INFINITE joins the thread, and
+// closing a handle that was never joined detaches it.
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "platform/kernel_object.h"
+
+namespace vantor::platform {
+
+namespace {
+
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+// Shared by the handle and the running thread, so either may go first.
+struct ThreadState {
+  LPTHREAD_START_ROUTINE start = nullptr;
+  LPVOID parameter = nullptr;
+  std::mutex mutex;
+  std::condition_variable finishedSignal;
+  bool finished = false;
+  pid_t systemId = 0;
+  int priority = THREAD_PRIORITY_NORMAL;
+};
+
+class ThreadObject final : public KernelObject {
+ public:
+  explicit ThreadObject(std::shared_ptr<ThreadState> state) : state_(std::move(state)) {}
+
+  ~ThreadObject() override {
+    std::lock_guard lock(joinMutex_);
+    if (running_ && !joined_) pthread_detach(thread_);
+  }
+
+  // Starts the thread; false (with errno-style code in error) when the system refuses.
+  bool start(int& error, SIZE_T stackSize) {
+    auto* held = new (std::nothrow) std::shared_ptr<ThreadState>(state_);
+    if (held == nullptr) {
+      error = ENOMEM;
+      return false;
+    }
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    if (stackSize != 0) pthread_attr_setstacksize(&attributes, stackSize);
+    error = pthread_create(&thread_, &attributes, runThread, held);
+    pthread_attr_destroy(&attributes);
+    if (error != 0) {
+      delete held;
+      return false;
+    }
+    running_ = true;
+    return true;
+  }
+
+  DWORD wait(DWORD milliseconds) override {
+    {
+      std::unique_lock lock(state_->mutex);
+      auto finished = [this] { return state_->finished; };
+      if (milliseconds == INFINITE) {
+        state_->finishedSignal.wait(lock, finished);
+      } else if (!state_->finishedSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), finished)) {
+        return WAIT_TIMEOUT;
+      }
+    }
+    // The start routine has returned; joining only waits for the thread's last steps.
+    std::lock_guard lock(joinMutex_);
+    if (!joined_) {
+      pthread_join(thread_, nullptr);
+      joined_ = true;
+    }
+    return WAIT_OBJECT_0;
+  }
+
+  bool setPriority(int priority) {
+    std::lock_guard lock(state_->mutex);
+    state_->priority = priority;
+    // An unprivileged process cannot raise a thread above normal here; the request
+    // is kept as a hint, as the scheduler has no exact equivalent of the levels.
+    if (state_->systemId != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(state_->systemId), -priority);
+    return true;
+  }
+
+  int priority() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->priority;
+  }
+
+  static void* runThread(void* argument);
+
+ private:
+  std::shared_ptr<ThreadState> state_;
+  std::mutex joinMutex_;
+  pthread_t thread_{};
+  bool running_ = false;
+  bool joined_ = false;
+};
+
+void* ThreadObject::runThread(void* argument) {
+  auto* held = static_cast<std::shared_ptr<ThreadState>*>(argument);
+  std::shared_ptr<ThreadState> state = std::move(*held);
+  delete held;
+  {
+    std::lock_guard lock(state->mutex);
+    state->systemId = static_cast<pid_t>(syscall(SYS_gettid));
+    if (state->priority != THREAD_PRIORITY_NORMAL)
+      setpriority(PRIO_PROCESS, static_cast<id_t>(state->systemId), -state->priority);
+  }
+  state->start(state->parameter);
+  {
+    std::lock_guard lock(state->mutex);
+    state->finished = true;
+  }
+  state->finishedSignal.notify_all();
+  return nullptr;
+}
+
+}  // namespace
+
+DWORD KernelObject::wait(DWORD) {
+  SetLastError(ERROR_INVALID_HANDLE);
+  return WAIT_FAILED;
+}
+
+KernelObject* kernelObject(HANDLE handle) {
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
+  return static_cast<KernelObject*>(handle);
+}
+
+void setLastErrorFromErrno(int err) {
+  switch (err) {
+    case 0: lastError = ERROR_SUCCESS; break;
+    case ENOENT: lastError = ERROR_FILE_NOT_FOUND; break;
+    case ENOTDIR: lastError = ERROR_PATH_NOT_FOUND; break;
+    case EACCES:
+    case EPERM:
+    case EISDIR: lastError = ERROR_ACCESS_DENIED; break;
+    case EEXIST: lastError = ERROR_FILE_EXISTS; break;
+    case EBADF: lastError = ERROR_INVALID_HANDLE; break;
+    case ENOMEM: lastError = ERROR_NOT_ENOUGH_MEMORY; break;
+    default: lastError = ERROR_INVALID_PARAMETER; break;
+  }
+}
+
+}  // namespace vantor::platform
+
+using vantor::platform::KernelObject;
+
+DWORD GetLastError() { return vantor::platform::lastError; }
+
+void SetLastError(DWORD error) { vantor::platform::lastError = error; }
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD creationFlags, LPDWORD threadId) {
+  using namespace vantor::platform;
+  if (start == nullptr || (creationFlags & CREATE_SUSPENDED) != 0) {
+    // Suspended threads are not needed by the library and not offered.
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto state = std::shared_ptr<ThreadState>(new (std::nothrow) ThreadState);
+  auto* object = state ? new (std::nothrow) ThreadObject(state) : nullptr;
+  if (object == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  state->start = start;
+  state->parameter = parameter;
+  int error = 0;
+  if (!object->start(error, stackSize)) {
+    delete object;
+    setLastErrorFromErrno(error == EAGAIN ? ENOMEM : error);
+    return nullptr;
+  }
+  if (threadId) *threadId = static_cast<DWORD>(reinterpret_cast<uintptr_t>(object));
+  return object;
+}
+
+BOOL SetThreadPriority(HANDLE thread, int priority) {
+  auto* object = dynamic_cast<vantor::platform::ThreadObject*>(vantor::platform::kernelObject(thread));
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return object->setPriority(priority) ? TRUE : FALSE;
+}
+
+int GetThreadPriority(HANDLE thread) {
+  auto* object = dynamic_cast<vantor::platform::ThreadObject*>(vantor::platform::kernelObject(thread));
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return THREAD_PRIORITY_ERROR_RETURN;
+  }
+  return object->priority();
+}
+
+void Sleep(DWORD milliseconds) {
+  if (milliseconds == 0) {
+    sched_yield();
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+  KernelObject* target = vantor::platform::kernelObject(object);
+  if (target == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
+  return target->wait(milliseconds);
+}
+
+BOOL CloseHandle(HANDLE object) {
+  KernelObject* target = vantor::platform::kernelObject(object);
+  if (target == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  delete target;
+  return TRUE;
+}
+
+void InitializeCriticalSection(LPCRITICAL_SECTION section) {
+  pthread_mutexattr_t attributes;
+  pthread_mutexattr_init(&attributes);
+  pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+  pthread_mutex_init(&section->mutex, &attributes);
+  pthread_mutexattr_destroy(&attributes);
+}
+
+void EnterCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_lock(&section->mutex); }
+
+void LeaveCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_unlock(&section->mutex); }
+
+void DeleteCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_destroy(&section->mutex); }
