@@ -240,6 +240,10 @@ void InitializeCriticalSection(LPCRITICAL_SECTION section) {
 
 void EnterCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_lock(&section->mutex); }
 
+BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) {
+  return pthread_mutex_trylock(&section->mutex) == 0 ? TRUE : FALSE;
+}
+
 void LeaveCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_unlock(&section->mutex); }
 
 void DeleteCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_destroy(&section->mutex); }

@@ -1,0 +1,59 @@
+#include "framework/logger.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "framework/reporting.h"
+#include "temp_dir.h"
+
+namespace pellgameapi {
+namespace {
+
+using vantor::test::readFile;
+
+const std::regex stamp(R"(\d{4}-\d{2}-\d{2}-\d{2}:\d{2}:\d{2}\.\d{3} :-: )");
+
+class Logger : public ::testing::Test {
+ protected:
+  vantor::test::TempDir dir;
+  std::string path = dir.file("log.txt");
+  logger log;
+};
+
+TEST_F(Logger, StaysDisabledAndCreatesNoFile) {
+  EXPECT_EQ(frameworkLogger.enabled, 0);
+  EXPECT_STREQ(frameworkLogger.filename.text, "");
+  EXPECT_EQ(frameworkLogger.line.capacity, 4224);
+
+  log.filename = path.c_str();
+  log.log("message %d", 1);
+  log.writeline("line");
+  EXPECT_FALSE(log.open());
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_STREQ(log.line.text, "");
+}
+
+// The file is not held open: each line opens it, appends and closes it again.
+TEST_F(Logger, WhenEnabledAppendsStampedLinesCutBelowTheCapacity) {
+  log.filename = path.c_str();
+  log.enabled = 1;
+  log.log("first %d", 1);
+  EXPECT_EQ(log.file.handle, INVALID_HANDLE_VALUE);
+  log.log("%s", std::string(5000, 'z').c_str());
+
+  std::string written = readFile(path);
+  std::string firstLine = written.substr(0, written.find('\n') + 1);
+  std::string secondLine = written.substr(firstLine.size());
+  ASSERT_EQ(firstLine.size(), 28u + 9u);
+  EXPECT_TRUE(std::regex_match(firstLine.substr(0, 28), stamp));
+  EXPECT_EQ(firstLine.substr(28), "first 1\r\n");
+  ASSERT_EQ(secondLine.size(), 4223u + 2u);
+  EXPECT_TRUE(std::regex_match(secondLine.substr(0, 28), stamp));
+  EXPECT_EQ(secondLine.substr(28), std::string(4195, 'z') + "\r\n");
+}
+
+}  // namespace
+}  // namespace pellgameapi

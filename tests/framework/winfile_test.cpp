@@ -1,0 +1,92 @@
+#include "framework/winfile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "temp_dir.h"
+
+namespace pellgameapi {
+namespace {
+
+using vantor::test::readFile;
+using vantor::test::writeFile;
+
+constexpr uint32_t readOnly = 0;
+constexpr uint32_t writeOnly = 1;
+constexpr uint32_t readWrite = 2;
+
+class Winfile : public ::testing::Test {
+ protected:
+  vantor::test::TempDir dir;
+  std::string path = dir.file("data.txt");
+  winfile file;
+};
+
+TEST_F(Winfile, CreateEmptiesTheFileAndWritelineEndsEachLine) {
+  writeFile(path, "old contents");
+  ASSERT_TRUE(file.create(path.c_str(), writeOnly));
+  EXPECT_EQ(file.writeline(nullptr), -1);
+  EXPECT_EQ(file.writeline("abc"), 3);
+  file.close();
+  EXPECT_EQ(readFile(path), "abc\r\n");
+}
+
+TEST_F(Winfile, OpenOfAMissingFileFailsWithoutCreatingIt) {
+  EXPECT_FALSE(file.open(path.c_str(), FALSE, readWrite));
+  EXPECT_FALSE(file.open(path.c_str(), TRUE, readWrite));
+  EXPECT_FALSE(file.open(static_cast<const char*>(nullptr), FALSE, readWrite));
+  EXPECT_EQ(file.handle, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(fileexists(path.c_str()));
+}
+
+TEST_F(Winfile, OpenWithSeekToEndAppends) {
+  writeFile(path, "12345");
+  EXPECT_TRUE(fileexists(path.c_str()));
+  ASSERT_TRUE(file.open(path.c_str(), TRUE, readWrite));
+  EXPECT_EQ(SetFilePointer(file.handle, 0, nullptr, FILE_CURRENT), 5u);
+  EXPECT_EQ(file.writeline("x"), 1);
+  file.close();
+  EXPECT_EQ(readFile(path), "12345x\r\n");
+}
+
+TEST_F(Winfile, ReadWithoutACountWantsEveryByte) {
+  writeFile(path, "12345");
+  ASSERT_TRUE(file.open(path.c_str(), FALSE, readOnly));
+  char buffer[8] = {};
+  DWORD done = 0;
+  EXPECT_TRUE(file.read(buffer, 3, nullptr));
+  EXPECT_EQ(std::string(buffer, 3), "123");
+  EXPECT_TRUE(file.read(buffer, sizeof buffer, &done));
+  EXPECT_EQ(done, 2u);
+  EXPECT_FALSE(file.read(buffer, 1, nullptr));
+}
+
+TEST_F(Winfile, ModeChoosesTheAccess) {
+  writeFile(path, "12345");
+  char byte = 0;
+  ASSERT_TRUE(file.open(path.c_str(), FALSE, readOnly));
+  EXPECT_EQ(file.writeline("x"), 0);
+  ASSERT_TRUE(file.open(path.c_str(), FALSE, 0x7F));  // unknown access values read
+  EXPECT_EQ(file.writeline("x"), 0);
+  ASSERT_TRUE(file.open(path.c_str(), FALSE, writeOnly | 0x300));  // share bits leave the access alone
+  EXPECT_FALSE(file.read(&byte, 1, nullptr));
+  EXPECT_EQ(file.writeline("x"), 1);
+  file.close();
+  EXPECT_EQ(readFile(path), "x\r\n45");
+}
+
+TEST_F(Winfile, WideNamesReachTheSameFiles) {
+  std::wstring wide = std::filesystem::path(path).wstring();
+  ASSERT_TRUE(file.create(wide.c_str(), readWrite));
+  file.writeline("wide");
+  ASSERT_TRUE(file.open(wide.c_str(), TRUE, readWrite));
+  file.writeline("again");
+  file.close();
+  EXPECT_EQ(readFile(path), "wide\r\nagain\r\n");
+}
+
+}  // namespace
+}  // namespace pellgameapi
