@@ -24,13 +24,14 @@ void setGains(Voice& voice) {
   voice.rightVolume = (voice.volume * voice.pan) / 255;
 }
 
-// Starts the sample. A voice that still sounds is handed to the partner slot, where it
-// ramps down to silence on its own, and the channel moves to it; so a channel
-// alternates between voices i and i+32.
+// Starts the sample. A voice that still sounds stays where it is, silenced, and the
+// mixer ramps it out with its old sample; the channel moves to a copy of it in the
+// partner slot for the new note. So channel i alternates between voices i and i+32.
 void triggerSample(Channel& channel, const Sample& sample) {
   Voice* voice = channel.voice;
   if (voice->sample != nullptr) {
-    int partner = voice->index < 32 ? voice->index + 32 : voice->index - 32;
+    int partner =
+        voice->index < channelTableSize ? voice->index + channelTableSize : voice->index - channelTableSize;
     if (partner >= 0 && partner < voicePoolSize) {
       voicePool[partner] = *voice;
       voicePool[partner].index = partner;
