@@ -1,16 +1,14 @@
 // Files map onto POSIX descriptors. Share modes have no equivalent here and are
 // accepted without effect; access and creation dispositions behave as on Windows.
+#include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <new>
 #include <string>
 
@@ -43,16 +41,35 @@ HANDLE openFile(const char* name, DWORD access, DWORD creation) {
   bool read = (access & GENERIC_READ) != 0;
   bool write = (access & GENERIC_WRITE) != 0;
   int flags = O_CLOEXEC;
-  if (read && write) flags |= O_RDWR;
-  else if (write) flags |= O_WRONLY;
-  else flags |= O_RDONLY;
+  if (read && write)
+    flags |= O_RDWR;
+  else if (write)
+    flags |= O_WRONLY;
+  else
+    flags |= O_RDONLY;
   switch (creation) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_EXISTING: break;
-    case OPEN_ALWAYS: flags |= O_CREAT; break;
-    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+    case CREATE_NEW:
+      flags |= O_CREAT | O_EXCL;
+      break;
+    case CREATE_ALWAYS:
+      flags |= O_CREAT | O_TRUNC;
+      break;
+    case OPEN_EXISTING:
+      break;
+    case OPEN_ALWAYS:
+      flags |= O_CREAT;
+      break;
+    case TRUNCATE_EXISTING:
+      // Emptying a file needs write access; the system would empty it regardless.
+      if (!write) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+      }
+      flags |= O_TRUNC;
+      break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_HANDLE_VALUE;
   }
   int descriptor = ::open(name, flags, 0666);
   if (descriptor < 0) {
@@ -72,8 +89,37 @@ HANDLE openFile(const char* name, DWORD access, DWORD creation) {
     return INVALID_HANDLE_VALUE;
   }
   SetLastError(ERROR_SUCCESS);
-  return object;
+  return handleOf(object);
 }
+
+// A wide name is UTF-32 here; the file system takes UTF-8 bytes. False for a value
+// that is no Unicode scalar value.
+bool appendUtf8(std::string& text, wchar_t character) {
+  auto code = static_cast<uint32_t>(character);
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | (code >> 6));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    if (code >= 0xD800 && code <= 0xDFFF) return false;
+    text += static_cast<char>(0xE0 | (code >> 12));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code <= 0x10FFFF) {
+    text += static_cast<char>(0xF0 | (code >> 18));
+    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// A descriptor error of an open file: EBADF then means the file was not opened for
+// this direction, which Windows reports as access denied.
+void setLastErrorFromTransfer(int err) { setLastErrorFromErrno(err == EBADF ? EACCES : err); }
 
 }  // namespace
 }  // namespace vantor::platform
@@ -86,17 +132,17 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
 
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
   if (name == nullptr) return openFile(nullptr, access, creation);
-  // Wide names are converted to the system's multibyte encoding (UTF-8 here).
   std::string narrow;
-  std::mbstate_t state{};
-  char buffer[MB_LEN_MAX];
-  for (const wchar_t* c = name; *c != L'\0'; ++c) {
-    std::size_t n = std::wcrtomb(buffer, *c, &state);
-    if (n == static_cast<std::size_t>(-1)) {
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return INVALID_HANDLE_VALUE;
+  try {
+    for (const wchar_t* c = name; *c != L'\0'; ++c) {
+      if (!appendUtf8(narrow, *c)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+      }
     }
-    narrow.append(buffer, n);
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return INVALID_HANDLE_VALUE;
   }
   return openFile(narrow.c_str(), access, creation);
 }
@@ -114,7 +160,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPE
     ssize_t n = ::read(object->descriptor(), bytes + total, count - total);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      setLastErrorFromErrno(errno);
+      setLastErrorFromTransfer(errno);
       if (done) *done = total;
       return FALSE;
     }
@@ -138,7 +184,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD done, LPOVERLAP
     ssize_t n = ::write(object->descriptor(), bytes + total, count - total);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      setLastErrorFromErrno(n < 0 ? errno : EIO);
+      setLastErrorFromTransfer(n < 0 ? errno : EIO);
       if (done) *done = total;
       return FALSE;
     }
@@ -156,19 +202,36 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD metho
   }
   int whence;
   switch (method) {
-    case FILE_BEGIN: whence = SEEK_SET; break;
-    case FILE_CURRENT: whence = SEEK_CUR; break;
-    case FILE_END: whence = SEEK_END; break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_SET_FILE_POINTER;
+    case FILE_BEGIN:
+      whence = SEEK_SET;
+      break;
+    case FILE_CURRENT:
+      whence = SEEK_CUR;
+      break;
+    case FILE_END:
+      whence = SEEK_END;
+      break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_SET_FILE_POINTER;
   }
-  // Without a high part the distance is a signed 32-bit value; with one, the two
-  // halves form a signed 64-bit distance.
-  int64_t offset = distanceHigh ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
-                                                       static_cast<uint32_t>(distance))
-                                : static_cast<int64_t>(distance);
-  off_t result = lseek(object->descriptor(), static_cast<off_t>(offset), whence);
+  // Without a high part the distance is a signed 32-bit value and the new position
+  // must fit in 32 bits; with one, the two halves form a signed 64-bit distance.
+  int64_t offset =
+      distanceHigh
+          ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
+                                 static_cast<uint32_t>(distance))
+          : static_cast<int64_t>(distance);
+  int descriptor = object->descriptor();
+  off_t previous = lseek(descriptor, 0, SEEK_CUR);
+  off_t result = lseek(descriptor, static_cast<off_t>(offset), whence);
   if (result < 0) {
     SetLastError(errno == EINVAL ? ERROR_NEGATIVE_SEEK : ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (distanceHigh == nullptr && static_cast<uint64_t>(result) > 0xFFFFFFFFu) {
+    lseek(descriptor, previous, SEEK_SET);
+    SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
   if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(result) >> 32);
@@ -229,7 +292,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return INVALID_HANDLE_VALUE;
   }
-  return search;
+  return handleOf(search);
 }
 
 BOOL FindClose(HANDLE search) {

@@ -1,11 +1,10 @@
 // Time, the message box and process exit.
 #include <sys/time.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <ctime>
-
-#include <windows.h>
 
 void GetLocalTime(LPSYSTEMTIME time) {
   timespec now{};

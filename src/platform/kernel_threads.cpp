@@ -1,11 +1,12 @@
 // Threads map onto POSIX threads. A thread handle is signalled when the thread's
-// start routine has returned; waiting on it with INFINITE joins the thread, and
-// closing a handle that was never joined detaches it.
+// start routine has returned; waiting on it joins the thread, and closing a handle
+// that was never joined detaches it.
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -14,13 +15,14 @@
 #include <new>
 #include <thread>
 
+#include "platform/fault_injection.h"
 #include "platform/kernel_object.h"
 
 namespace vantor::platform {
 
 namespace {
 
-thread_local DWORD lastError = ERROR_SUCCESS;
+std::atomic<bool> createThreadMustFail{false};
 
 // Shared by the handle and the running thread, so either may go first.
 struct ThreadState {
@@ -33,6 +35,28 @@ struct ThreadState {
   int priority = THREAD_PRIORITY_NORMAL;
 };
 
+bool isPriorityLevel(int priority) {
+  switch (priority) {
+    case THREAD_PRIORITY_IDLE:
+    case THREAD_PRIORITY_LOWEST:
+    case THREAD_PRIORITY_BELOW_NORMAL:
+    case THREAD_PRIORITY_NORMAL:
+    case THREAD_PRIORITY_ABOVE_NORMAL:
+    case THREAD_PRIORITY_HIGHEST:
+    case THREAD_PRIORITY_TIME_CRITICAL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The scheduler has no exact equivalent of the levels, and an unprivileged process
+// cannot raise a thread above normal: the nice value is a hint whose failure is
+// ignored, while the level itself is kept and reported back.
+void applyPriority(pid_t systemId, int priority) {
+  setpriority(PRIO_PROCESS, static_cast<id_t>(systemId), -priority);
+}
+
 class ThreadObject final : public KernelObject {
  public:
   explicit ThreadObject(std::shared_ptr<ThreadState> state) : state_(std::move(state)) {}
@@ -42,7 +66,7 @@ class ThreadObject final : public KernelObject {
     if (running_ && !joined_) pthread_detach(thread_);
   }
 
-  // Starts the thread; false (with errno-style code in error) when the system refuses.
+  // Starts the thread; false (with an errno code in error) when the system refuses.
   bool start(int& error, SIZE_T stackSize) {
     auto* held = new (std::nothrow) std::shared_ptr<ThreadState>(state_);
     if (held == nullptr) {
@@ -81,13 +105,11 @@ class ThreadObject final : public KernelObject {
     return WAIT_OBJECT_0;
   }
 
-  bool setPriority(int priority) {
+  void setPriority(int priority) {
     std::lock_guard lock(state_->mutex);
     state_->priority = priority;
-    // An unprivileged process cannot raise a thread above normal here; the request
-    // is kept as a hint, as the scheduler has no exact equivalent of the levels.
-    if (state_->systemId != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(state_->systemId), -priority);
-    return true;
+    // A finished thread's system id may already belong to another thread.
+    if (state_->systemId != 0 && !state_->finished) applyPriority(state_->systemId, priority);
   }
 
   int priority() const {
@@ -112,8 +134,7 @@ void* ThreadObject::runThread(void* argument) {
   {
     std::lock_guard lock(state->mutex);
     state->systemId = static_cast<pid_t>(syscall(SYS_gettid));
-    if (state->priority != THREAD_PRIORITY_NORMAL)
-      setpriority(PRIO_PROCESS, static_cast<id_t>(state->systemId), -state->priority);
+    if (state->priority != THREAD_PRIORITY_NORMAL) applyPriority(state->systemId, state->priority);
   }
   state->start(state->parameter);
   {
@@ -124,50 +145,36 @@ void* ThreadObject::runThread(void* argument) {
   return nullptr;
 }
 
-}  // namespace
+ThreadObject* threadObject(HANDLE handle) { return dynamic_cast<ThreadObject*>(kernelObject(handle)); }
 
-DWORD KernelObject::wait(DWORD) {
-  SetLastError(ERROR_INVALID_HANDLE);
-  return WAIT_FAILED;
-}
-
-KernelObject* kernelObject(HANDLE handle) {
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
-  return static_cast<KernelObject*>(handle);
-}
-
-void setLastErrorFromErrno(int err) {
-  switch (err) {
-    case 0: lastError = ERROR_SUCCESS; break;
-    case ENOENT: lastError = ERROR_FILE_NOT_FOUND; break;
-    case ENOTDIR: lastError = ERROR_PATH_NOT_FOUND; break;
-    case EACCES:
-    case EPERM:
-    case EISDIR: lastError = ERROR_ACCESS_DENIED; break;
-    case EEXIST: lastError = ERROR_FILE_EXISTS; break;
-    case EBADF: lastError = ERROR_INVALID_HANDLE; break;
-    case ENOMEM: lastError = ERROR_NOT_ENOUGH_MEMORY; break;
-    default: lastError = ERROR_INVALID_PARAMETER; break;
+std::shared_ptr<ThreadState> newThreadState() {
+  try {
+    return std::make_shared<ThreadState>();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
   }
 }
 
+}  // namespace
+
+void failNextCreateThread(bool fail) { createThreadMustFail = fail; }
+
 }  // namespace vantor::platform
 
-using vantor::platform::KernelObject;
-
-DWORD GetLastError() { return vantor::platform::lastError; }
-
-void SetLastError(DWORD error) { vantor::platform::lastError = error; }
+using namespace vantor::platform;
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
                     DWORD creationFlags, LPDWORD threadId) {
-  using namespace vantor::platform;
   if (start == nullptr || (creationFlags & CREATE_SUSPENDED) != 0) {
     // Suspended threads are not needed by the library and not offered.
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  auto state = std::shared_ptr<ThreadState>(new (std::nothrow) ThreadState);
+  if (createThreadMustFail.exchange(false)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  std::shared_ptr<ThreadState> state = newThreadState();
   auto* object = state ? new (std::nothrow) ThreadObject(state) : nullptr;
   if (object == nullptr) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -182,20 +189,25 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUT
     return nullptr;
   }
   if (threadId) *threadId = static_cast<DWORD>(reinterpret_cast<uintptr_t>(object));
-  return object;
+  return handleOf(object);
 }
 
 BOOL SetThreadPriority(HANDLE thread, int priority) {
-  auto* object = dynamic_cast<vantor::platform::ThreadObject*>(vantor::platform::kernelObject(thread));
+  ThreadObject* object = threadObject(thread);
   if (object == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  return object->setPriority(priority) ? TRUE : FALSE;
+  if (!isPriorityLevel(priority)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  object->setPriority(priority);
+  return TRUE;
 }
 
 int GetThreadPriority(HANDLE thread) {
-  auto* object = dynamic_cast<vantor::platform::ThreadObject*>(vantor::platform::kernelObject(thread));
+  ThreadObject* object = threadObject(thread);
   if (object == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return THREAD_PRIORITY_ERROR_RETURN;
@@ -212,7 +224,7 @@ void Sleep(DWORD milliseconds) {
 }
 
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
-  KernelObject* target = vantor::platform::kernelObject(object);
+  KernelObject* target = kernelObject(object);
   if (target == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
@@ -221,7 +233,7 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
 }
 
 BOOL CloseHandle(HANDLE object) {
-  KernelObject* target = vantor::platform::kernelObject(object);
+  KernelObject* target = kernelObject(object);
   if (target == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -55,13 +55,23 @@ typedef const DSBUFFERDESC* LPCDSBUFFERDESC;
 #define DSBVOLUME_MIN (-10000)
 #define DSBVOLUME_MAX 0
 
+#define DSBSIZE_MIN 4u
+#define DSBSIZE_MAX 0x0FFFFFFFu
+#define DSBFREQUENCY_MIN 100u
+#define DSBFREQUENCY_MAX 200000u
+
 #define DSSCL_NORMAL 0x00000001u
 #define DSSCL_PRIORITY 0x00000002u
+#define DSSCL_EXCLUSIVE 0x00000003u
+#define DSSCL_WRITEPRIMARY 0x00000004u
 
 #define DS_OK static_cast<HRESULT>(0)
 #define DSERR_GENERIC static_cast<HRESULT>(0x80004005u)
 #define DSERR_INVALIDPARAM static_cast<HRESULT>(0x80070057u)
 #define DSERR_OUTOFMEMORY static_cast<HRESULT>(0x8007000Eu)
+#define DSERR_UNSUPPORTED E_NOTIMPL
+#define DSERR_NOAGGREGATION CLASS_E_NOAGGREGATION
+#define DSERR_BADFORMAT static_cast<HRESULT>(0x88780064u)
 #define DSERR_CONTROLUNAVAIL static_cast<HRESULT>(0x8878001Eu)
 #define DSERR_INVALIDCALL static_cast<HRESULT>(0x88780032u)
 #define DSERR_PRIOLEVELNEEDED static_cast<HRESULT>(0x88780046u)
@@ -82,13 +92,13 @@ struct IDirectSoundBuffer : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetVolume(LPLONG volume) = 0;
   virtual HRESULT STDMETHODCALLTYPE Lock(DWORD offset, DWORD bytes, LPVOID* region1, LPDWORD region1Bytes,
-                                        LPVOID* region2, LPDWORD region2Bytes, DWORD flags) = 0;
+                                         LPVOID* region2, LPDWORD region2Bytes, DWORD flags) = 0;
   virtual HRESULT STDMETHODCALLTYPE Play(DWORD reserved, DWORD priority, DWORD flags) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetCurrentPosition(DWORD playCursor) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetVolume(LONG volume) = 0;
   virtual HRESULT STDMETHODCALLTYPE Stop() = 0;
   virtual HRESULT STDMETHODCALLTYPE Unlock(LPVOID region1, DWORD region1Bytes, LPVOID region2,
-                                          DWORD region2Bytes) = 0;
+                                           DWORD region2Bytes) = 0;
 
  protected:
   ~IDirectSoundBuffer() = default;
@@ -96,8 +106,8 @@ struct IDirectSoundBuffer : IUnknown {
 typedef IDirectSoundBuffer* LPDIRECTSOUNDBUFFER;
 
 struct IDirectSound : IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC description, LPDIRECTSOUNDBUFFER* buffer,
-                                                      LPUNKNOWN outer) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC description,
+                                                      LPDIRECTSOUNDBUFFER* buffer, LPUNKNOWN outer) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD level) = 0;
 
  protected:

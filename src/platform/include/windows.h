@@ -56,6 +56,8 @@ typedef HINSTANCE HMODULE;
 #define E_OUTOFMEMORY static_cast<HRESULT>(0x8007000Eu)
 #define E_INVALIDARG static_cast<HRESULT>(0x80070057u)
 #define E_NOINTERFACE static_cast<HRESULT>(0x80004002u)
+#define E_NOTIMPL static_cast<HRESULT>(0x80004001u)
+#define CLASS_E_NOAGGREGATION static_cast<HRESULT>(0x80040110u)
 
 // Error codes for GetLastError.
 #define ERROR_SUCCESS 0u
@@ -68,6 +70,7 @@ typedef HINSTANCE HMODULE;
 #define ERROR_NO_MORE_FILES 18u
 #define ERROR_NEGATIVE_SEEK 131u
 #define ERROR_FILE_EXISTS 80u
+#define ERROR_INVALID_NAME 123u
 
 struct GUID {
   uint32_t Data1;
