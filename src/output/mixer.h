@@ -48,7 +48,11 @@ constexpr float rampScale = 1.0f / static_cast<float>(rampLength);
 void resetVoicePool();
 
 // Adds the next frameCount frames of every active voice among the first 64 into
-// out[0 .. 2*frameCount-1] (interleaved left, right), advancing the voices.
+// out[0 .. 2*frameCount-1] (interleaved left, right), advancing the voices. Reads
+// stay within a sample's storage (one spare value before data[0], eight after
+// `length`) whatever a voice holds: a position at or past its boundary is wrapped,
+// mirrored or stopped at once, a voice that would read outside its sample stops, and
+// steps of 256 frames or more play at the largest step below 256 frames.
 void mixVoices(float* out, int frameCount);
 
 }  // namespace vantor

@@ -1,0 +1,323 @@
+// The voice mixer. Each active voice is added into the slice in passes: a pass runs
+// until the voice's next sample boundary, the end of its level ramp or the end of the
+// slice, whichever comes first. The boundary is found once per pass by one division,
+// so the inner loops never test a boundary per frame.
+//
+// Positions and steps are 32.32 fixed point. A position is kept in a uint64_t whose
+// high word is the signed frame index; all position arithmetic is modular, and a
+// position is read as signed wherever its side of a boundary matters.
+#include "output/mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace vantor {
+
+namespace {
+
+// 1/255 as the single-precision constant it is; the arithmetic around it is double.
+constexpr double oneOver255 = 1.0f / 255.0f;
+constexpr double oneOver256 = 1.0 / 256.0;
+constexpr double levelScale = 255.0 * 256.0;  // a gain of 1 is level 255, kept times 256
+
+// A step of zero never reaches a boundary; the frames to the boundary are counted as
+// if the step were this (the voice itself does not move). Steps below 2^-24 frame,
+// which the division's 8-bit reduction turns into zero, are counted the same way.
+constexpr uint64_t zeroStepStandIn = 24932236;
+
+// The boundary division keeps 8 integer bits of the step. The sequencer keeps steps
+// below 256 frames; anything larger plays at the largest step the division holds.
+constexpr uint64_t largestStep = (uint64_t{256} << 32) - 1;
+
+// Distances of 2^24 frames or more are not divided: the pass runs to the slice's end.
+constexpr uint64_t farDistance = uint64_t{1} << 56;
+
+// Longest pass, so that even a huge slice cannot step past a boundary 2^24 frames
+// away. It is even, so splitting a slice here leaves the odd-last-frame rule alone.
+constexpr int longestPass = 1 << 16;
+
+// Spare values around the sample data: one before data[0], eight after `length`.
+constexpr int64_t lowestReadableIndex = -1;
+constexpr int64_t spareValuesAfter = 8;
+
+uint64_t playPosition(const Voice& voice) {
+  return (uint64_t{static_cast<uint32_t>(voice.position)} << 32) | voice.positionFrac;
+}
+
+void storePosition(Voice& voice, uint64_t position) {
+  voice.position = static_cast<int32_t>(position >> 32);
+  voice.positionFrac = static_cast<uint32_t>(position);
+}
+
+int64_t frameIndexOf(uint64_t position) { return static_cast<int64_t>(position) >> 32; }
+
+uint64_t stepOf(const Voice& voice) {
+  uint64_t step = (uint64_t{static_cast<uint32_t>(voice.stepInt)} << 32) | voice.stepFrac;
+  return std::min(step, largestStep);
+}
+
+int64_t loopEndOf(const Sample& sample) { return int64_t{sample.loopStart} + sample.loopLength; }
+
+void stopVoice(Voice& voice) {
+  voice.sample = nullptr;
+  voice.position = 0;
+  voice.positionFrac = 0;
+}
+
+// Distance from the position to the boundary in the voice's direction. A position
+// already at or beyond the boundary gives 0, so the boundary is handled at once; the
+// reduced division below can leave a position a hair past it.
+uint64_t distanceToBoundary(const Voice& voice, const Sample& sample, uint64_t position, bool forward) {
+  uint64_t distance;
+  if (forward) {
+    int64_t loopEnd = loopEndOf(sample);
+    int64_t limit = voice.position <= loopEnd ? loopEnd : int64_t{sample.length};
+    distance = (static_cast<uint64_t>(limit) << 32) - position;
+  } else {
+    distance = position - (uint64_t{sample.loopStart} << 32);
+  }
+  return static_cast<int64_t>(distance) < 0 ? 0 : distance;
+}
+
+// Frames until the boundary, ceil(D' / S') on values reduced by 8 bits: exact or one
+// off either way, which the boundary handling and the zero-distance rule absorb.
+uint64_t framesToBoundary(uint64_t distance, uint64_t step) {
+  uint64_t reducedStep = step >> 8;
+  if (reducedStep == 0) reducedStep = zeroStepStandIn >> 8;
+  uint64_t reducedDistance = distance >> 8;
+  return (reducedDistance + reducedStep - 1) / reducedStep;
+}
+
+// Whether every frame index the pass interpolates from lies inside the sample's
+// storage. Only a voice in a state the sequencer never produces fails this. Lowering
+// the position's lowest bit each frame only moves it backward, so the bounds allow
+// for one unit per frame on that side.
+bool passStaysInside(const Sample& sample, uint64_t position, uint64_t step, bool forward, int frames) {
+  int64_t first = frameIndexOf(position);
+  uint64_t fraction = static_cast<uint32_t>(position);
+  uint64_t steps = static_cast<uint64_t>(frames - 1);
+  int64_t lowest = first;
+  int64_t highest = first;
+  if (forward) {
+    highest = first + static_cast<int64_t>((fraction + steps * step) >> 32);
+  } else {
+    lowest = first + ((static_cast<int64_t>(fraction) - static_cast<int64_t>(steps * (step + 1))) >> 32);
+  }
+  return lowest >= lowestReadableIndex && highest + 1 < int64_t{sample.length} + spareValuesAfter;
+}
+
+struct Ramp {
+  int frames;  // frames the ramp still runs from this pass on; 0 or less: none
+  double leftIncrement;
+  double rightIncrement;
+};
+
+float rampIncrement(int64_t levelDifference) {
+  if (levelDifference == 0) return 0.0f;
+  return static_cast<float>(static_cast<double>(levelDifference) * oneOver255 *
+                            static_cast<double>(rampScale));
+}
+
+// Continues the running ramp while the targets stay as they were when it was
+// computed; otherwise starts a fresh ramp of rampLength frames from the level
+// reached so far (levels are compared on their whole part).
+Ramp rampForPass(Voice& voice) {
+  if (voice.rampRemaining != 0 && voice.leftVolume == voice.lastLeftVolume &&
+      voice.rightVolume == voice.lastRightVolume) {
+    return {voice.rampRemaining, voice.leftStep, voice.rightStep};
+  }
+  voice.lastLeftVolume = voice.leftVolume;
+  voice.lastRightVolume = voice.rightVolume;
+  int64_t leftDifference = int64_t{voice.leftVolume} - (static_cast<uint32_t>(voice.currentLeft) >> 8);
+  int64_t rightDifference = int64_t{voice.rightVolume} - (static_cast<uint32_t>(voice.currentRight) >> 8);
+  voice.leftStep = rampIncrement(leftDifference);
+  voice.rightStep = rampIncrement(rightDifference);
+  if (leftDifference == 0 && rightDifference == 0) return {0, 0.0, 0.0};
+  voice.rampRemaining = rampLength;
+  return {rampLength, voice.leftStep, voice.rightStep};
+}
+
+// A gain back on the level scale times 256, rounded to nearest (ties to even).
+int32_t levelOf(double gain) {
+  double level = gain * levelScale;
+  if (!(level > INT32_MIN)) return level < 0.0 ? INT32_MIN : 0;  // NaN gives 0
+  if (level >= INT32_MAX) return INT32_MAX;
+  return static_cast<int32_t>(std::nearbyint(level));
+}
+
+int32_t levelTimes256(int32_t level) { return static_cast<int32_t>(static_cast<uint32_t>(level) << 8); }
+
+// Linear interpolation between the frame at the position and the next one. The
+// fraction's lowest bit does not take part.
+double interpolate(const int16_t* data, uint64_t position) {
+  const int16_t* frame = data + frameIndexOf(position);
+  double first = frame[0];
+  double second = frame[1];
+  double fraction = static_cast<double>(static_cast<uint32_t>(position) >> 1) * 0x1p-31;
+  return first + (second - first) * fraction;
+}
+
+// Every step first clears the fraction's lowest bit.
+uint64_t advance(uint64_t position, uint64_t signedStep) { return (position & ~uint64_t{1}) + signedStep; }
+
+void addFrame(float* out, double value, double leftGain, double rightGain) {
+  out[0] += static_cast<float>(value * leftGain);
+  out[1] += static_cast<float>(value * rightGain);
+}
+
+// Frames at constant gains, two per iteration; an odd last frame is mixed with the
+// gains of the current levels, which equal the targets once a ramp has ended.
+uint64_t mixConstant(float* out, int frames, const int16_t* data, uint64_t position, uint64_t signedStep,
+                     float leftGain, float rightGain, float currentLeftGain, float currentRightGain) {
+  int frame = 0;
+  for (; frame + 1 < frames; frame += 2) {
+    addFrame(out + 2 * frame, interpolate(data, position), leftGain, rightGain);
+    position = advance(position, signedStep);
+    addFrame(out + 2 * frame + 2, interpolate(data, position), leftGain, rightGain);
+    position = advance(position, signedStep);
+  }
+  if (frame < frames) {
+    addFrame(out + 2 * frame, interpolate(data, position), currentLeftGain, currentRightGain);
+    position = advance(position, signedStep);
+  }
+  return position;
+}
+
+// Frames along a ramp: each frame uses the gains reached so far, then moves them on.
+uint64_t mixRamp(float* out, int frames, const int16_t* data, uint64_t position, uint64_t signedStep,
+                 double& leftGain, double& rightGain, const Ramp& ramp) {
+  for (int frame = 0; frame < frames; ++frame) {
+    addFrame(out + 2 * frame, interpolate(data, position), leftGain, rightGain);
+    leftGain += ramp.leftIncrement;
+    rightGain += ramp.rightIncrement;
+    position = advance(position, signedStep);
+  }
+  return position;
+}
+
+// Forward loop: back by one loop length, and further back by whole loop lengths while
+// still at or past the loop end. The comparison is signed: a pass that stopped a hair before
+// the loop end lands a hair before loopStart (data[-1] for a loop from 0, a spare
+// value). The voice plays on forward whatever way it came.
+void wrapForward(Voice& voice, const Sample& sample) {
+  int64_t loopEnd = loopEndOf(sample);
+  int64_t position = int64_t{voice.position} - sample.loopLength;
+  if (position >= loopEnd) position = sample.loopStart + (position - sample.loopStart) % sample.loopLength;
+  voice.position = static_cast<int32_t>(position);
+  voice.direction = directionForward;
+}
+
+// Ping-pong loop: mirror the position about the end it ran into (less 2^-32) and turn
+// round, until it lies on the playable side of the other end. Two mirrors in a row
+// move a far-out position two loop lengths closer; whole rounds of those are skipped
+// first so a position far outside costs no more than one close by.
+void mirrorPingPong(Voice& voice, const Sample& sample) {
+  uint64_t loopStart = uint64_t{sample.loopStart} << 32;
+  uint64_t loopEnd = static_cast<uint64_t>(loopEndOf(sample)) << 32;
+  uint64_t twoLoops = uint64_t{sample.loopLength} << 33;
+  uint64_t position = playPosition(voice);
+  bool forward = voice.direction == directionForward;
+  if (forward && static_cast<int64_t>(position) > static_cast<int64_t>(loopEnd)) {
+    uint64_t rounds = (position - loopEnd) / twoLoops;
+    if (rounds > 1) position -= (rounds - 1) * twoLoops;
+  } else if (!forward && static_cast<int64_t>(position) < static_cast<int64_t>(loopStart)) {
+    uint64_t rounds = (loopStart - position) / twoLoops;
+    if (rounds > 1) position += (rounds - 1) * twoLoops;
+  }
+  for (;;) {
+    if (!forward) {
+      position = 2 * loopStart - 1 - position;
+      forward = true;
+      if (frameIndexOf(position) < loopEndOf(sample)) break;
+    }
+    position = 2 * loopEnd - 1 - position;
+    forward = false;
+    if (frameIndexOf(position) >= int64_t{sample.loopStart}) break;
+  }
+  storePosition(voice, position);
+  voice.direction = forward ? directionForward : directionBackward;
+}
+
+void handleBoundary(Voice& voice, const Sample& sample) {
+  // A loop of no length cannot be played; the loader never makes one.
+  if ((sample.loopMode & LoopForward) && sample.loopLength > 0) {
+    wrapForward(voice, sample);
+  } else if ((sample.loopMode & LoopPingPong) && sample.loopLength > 0) {
+    mirrorPingPong(voice, sample);
+  } else {
+    stopVoice(voice);
+  }
+}
+
+void mixVoice(Voice& voice, float* out, int frameCount) {
+  int written = 0;
+  while (written < frameCount && voice.sample != nullptr) {
+    const Sample& sample = *voice.sample;
+    uint64_t position = playPosition(voice);
+    uint64_t step = stepOf(voice);
+    bool forward = voice.direction == directionForward;
+
+    int frames = std::min(frameCount - written, longestPass);
+    bool reachesBoundary = false;
+    uint64_t distance = distanceToBoundary(voice, sample, position, forward);
+    if (distance < farDistance) {
+      uint64_t framesLeft = framesToBoundary(distance, step);
+      if (framesLeft <= static_cast<uint64_t>(frames)) {
+        frames = static_cast<int>(framesLeft);
+        reachesBoundary = true;
+      }
+    }
+
+    int framesBeforeRamp = frames;
+    Ramp ramp = rampForPass(voice);
+    if (ramp.frames > 0 && frames > ramp.frames) frames = ramp.frames;
+    bool shortenedByRamp = frames < framesBeforeRamp;
+
+    float leftGain = static_cast<float>(voice.leftVolume * oneOver255);
+    float rightGain = static_cast<float>(voice.rightVolume * oneOver255);
+    float currentLeftGain = static_cast<float>(voice.currentLeft * oneOver256 * oneOver255);
+    float currentRightGain = static_cast<float>(voice.currentRight * oneOver256 * oneOver255);
+    uint64_t signedStep = forward ? step : ~step + 1;
+
+    if (frames > 0 && !passStaysInside(sample, position, step, forward, frames)) {
+      stopVoice(voice);
+      break;
+    }
+
+    float* passOut = out + 2 * written;
+    if (ramp.frames > 0) {
+      double leftLevel = currentLeftGain;
+      double rightLevel = currentRightGain;
+      position = mixRamp(passOut, frames, sample.data, position, signedStep, leftLevel, rightLevel, ramp);
+      voice.currentLeft = levelOf(leftLevel);
+      voice.currentRight = levelOf(rightLevel);
+      voice.rampRemaining -= frames;
+      if (voice.rampRemaining == 0) {
+        voice.leftStep = 0.0f;
+        voice.rightStep = 0.0f;
+        voice.currentLeft = levelTimes256(voice.leftVolume);
+        voice.currentRight = levelTimes256(voice.rightVolume);
+      }
+    } else {
+      position = mixConstant(passOut, frames, sample.data, position, signedStep, leftGain, rightGain,
+                             currentLeftGain, currentRightGain);
+    }
+    written += frames;
+    storePosition(voice, position);
+    if (reachesBoundary && !shortenedByRamp) handleBoundary(voice, sample);
+  }
+}
+
+}  // namespace
+
+void mixVoices(float* out, int frameCount) {
+  if (frameCount < 1) return;
+  for (int slot = 0; slot < mixedVoiceCount; ++slot) {
+    Voice& voice = voicePool[slot];
+    if (voice.sample == nullptr || voice.sample->data == nullptr) continue;
+    mixVoice(voice, out, frameCount);
+  }
+}
+
+}  // namespace vantor
