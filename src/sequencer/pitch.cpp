@@ -1,0 +1,78 @@
+// Notes to periods and periods to playback frequencies.
+//
+// Linear table: 64 period units per semitone, 768 per octave, period 4608 is 8363 Hz.
+// Amiga table: the frequency is inversely proportional to the period; note 48 is
+// period 1712. Constants keep the precision they were defined with: a
+// single-precision constant is used at its exact single value, and the arithmetic
+// around it is done in double.
+#include "sequencer/pitch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "sequencer/saturating.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr double twelfth = static_cast<double>(0.083333336f);
+constexpr double amigaBase = 13.375;
+constexpr double octaveStep = static_cast<double>(0.0013020834f);
+constexpr double linearCentre = static_cast<double>(4608.0f);
+constexpr double linearBaseFrequency = 8363.0;
+// Not 8363 x 1712 = 14317456: period 1712 plays at 8362 Hz.
+constexpr int64_t amigaClock = 14317056;
+
+// The Amiga period k semitones above the bottom of the table, truncated. Limited so
+// that no note, however far outside the keyboard, converts an out-of-range double.
+int64_t amigaTablePeriod(int64_t semitones) {
+  double period = std::pow(2.0, static_cast<double>(semitones) * twelfth) * amigaBase;
+  return static_cast<int64_t>(std::min(period, static_cast<double>(accumulatorLimit)));
+}
+
+bool linearTable(const Song& song) { return (song.flags & LinearFrequencyTable) != 0; }
+
+}  // namespace
+
+int32_t amigaPeriod(int note, int finetune) {
+  int64_t base = amigaTablePeriod(132 - int64_t{note});
+  int64_t fine = finetune;
+  // A negative finetune bends toward the semitone below, except on note 0.
+  if (fine < 0 && note != 0) {
+    int64_t lower = amigaTablePeriod(133 - int64_t{note});
+    return saturateAccumulator(base + (-fine * (base - lower)) / -128);
+  }
+  int64_t upper = amigaTablePeriod(131 - int64_t{note});
+  return saturateAccumulator(base + ((base - upper) * fine) / -128);
+}
+
+int32_t linearPeriod(int note, int finetune) {
+  return saturateAccumulator(7680 - int64_t{note} * 64 - finetune / 2);
+}
+
+int32_t notePeriod(const Song& song, int realNote, int finetune) {
+  return linearTable(song) ? linearPeriod(realNote, finetune) : amigaPeriod(realNote, finetune);
+}
+
+int32_t playbackFrequency(const Song& song, int32_t period, int32_t periodOffset) {
+  // Computed and limited in double before the conversion: an extreme period would
+  // otherwise give a frequency outside the integer range, and a step the mixer cannot
+  // take.
+  double frequency;
+  if (linearTable(song)) {
+    frequency = std::pow(2.0, ((linearCentre - period) + periodOffset) * octaveStep) * linearBaseFrequency;
+  } else {
+    int64_t sum = int64_t{period} + periodOffset;
+    // A period of 0 is an infinitely high pitch.
+    if (sum == 0) return maximumFrequency;
+    frequency = static_cast<double>(amigaClock / sum);
+  }
+  frequency =
+      std::clamp(frequency, static_cast<double>(minimumFrequency), static_cast<double>(maximumFrequency));
+  return static_cast<int32_t>(frequency);
+}
+
+}  // namespace vantor
