@@ -7,13 +7,12 @@
 
 #include "sequencer/channel.h"
 #include "sequencer/pitch.h"
+#include "sequencer/saturating.h"
 #include "support/replay.h"
 #include "support/song_builder.h"
 
 namespace vantor::test {
 namespace {
-
-constexpr int32_t periodLimit = int32_t{1} << 30;
 
 // Plays one row and returns the ticks of the row on which channel 0 started its
 // sample. Nothing mixes here, so only a start puts the voice back at position 0.
@@ -62,9 +61,9 @@ TEST(TickEffects, PortamentoDownHasNoUpperStopButSaturates) {
   Replay replay(SongBuilder().instrument().pattern(0, 4).rows({"C-4 01 .. 2FF", "... .. .. 200"}).build());
   replay.playRow();
   EXPECT_EQ(replay.channel(0).period, 4608 + 5 * 1020);
-  replay.channel(0).period = periodLimit - 10;
+  replay.channel(0).period = accumulatorLimit - 10;
   replay.playRow();
-  EXPECT_EQ(replay.channel(0).period, periodLimit);
+  EXPECT_EQ(replay.channel(0).period, accumulatorLimit);
 }
 
 TEST(TickEffects, RetriggersFallOnTheIntervalTicksOnlyAndR00Repeats) {
