@@ -9,7 +9,7 @@
 
 #include "song_compare.h"
 #include "support/song_loading.h"
-#include "support/xm_builder.h"
+#include "xm_builder/xm_builder.h"
 
 namespace vantor {
 namespace {
@@ -135,22 +135,22 @@ TEST(FileSource, MissingOrNullNameDoesNotOpen) {
 }
 
 TEST(ByteSources, FileAndMemoryGiveTheSameSong) {
-  test::XmModule module;
+  xm::XmModule module;
   module.channelCount = 2;
   module.orders = {0, 1, 3};
-  module.patterns = {test::XmPattern::empty(5, 2), test::XmPattern::empty(7, 2)};
+  module.patterns = {xm::XmPattern::empty(5, 2), xm::XmPattern::empty(7, 2)};
   module.patterns[1].at(6, 1) = {
       .note = 30, .instrument = 2, .volume = 0x10, .effect = 4, .effectParam = 0x44};
-  test::XmSample wave = test::XmSample::sixteenBits({0, 1000, -1000, 32767, -32768});
-  wave.loop = test::XmLoop::PingPong;
+  xm::XmSample wave = xm::XmSample::sixteenBits({0, 1000, -1000, 32767, -32768});
+  wave.loop = xm::XmLoop::PingPong;
   wave.loopStart = 1;
   wave.loopLength = 3;
-  test::XmInstrument instrument = test::XmInstrument::withSample(wave);
-  instrument.samples.push_back(test::XmSample::eightBit({-128, 127, 0}));
+  xm::XmInstrument instrument = xm::XmInstrument::withSample(wave);
+  instrument.samples.push_back(xm::XmSample::eightBit({-128, 127, 0}));
   instrument.keymap[40] = 1;
   instrument.panningEnvelope = {.points = {{0, 0}, {8, 64}}, .type = 1};
-  module.instruments = {test::XmInstrument{}, instrument};
-  std::vector<uint8_t> bytes = test::buildXm(module);
+  module.instruments = {xm::XmInstrument{}, instrument};
+  std::vector<uint8_t> bytes = xm::buildXm(module);
   test::TemporaryFile file(bytes);
   auto fromFile = test::loadFromFile(file.path());
   auto fromMemory = test::loadFromMemory(bytes);

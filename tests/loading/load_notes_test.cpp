@@ -6,12 +6,13 @@
 #include <string>
 
 #include "support/song_loading.h"
-#include "support/xm_builder.h"
+#include "xm_builder/xm_builder.h"
 
 namespace vantor {
 namespace {
 
 using namespace test;
+using namespace xm;
 
 TEST(LoadNotes, DescribeListsEveryChangeOfTheLastLoad) {
   XmModule module;

@@ -11,12 +11,12 @@
 #include "song_compare.h"
 #include "support/corpus.h"
 #include "support/song_loading.h"
-#include "support/xm_builder.h"
+#include "xm_builder/xm_builder.h"
 
 namespace vantor {
 namespace {
 
-using test::cutAt;
+using xm::cutAt;
 using test::loadFromMemory;
 
 // Where the instruments of a well-formed file lie, found the way the loader walks them.
@@ -196,6 +196,7 @@ void checkCuts(const std::vector<uint8_t>& bytes, const char* name) {
 
 TEST(Truncation, BuiltSongCutAnywhereIsRefusedOrKeepsWhatArrived) {
   using namespace test;
+  using namespace xm;
   XmModule module;
   module.channelCount = 3;
   module.orders = {0, 1, 0};
@@ -237,6 +238,7 @@ TEST(Truncation, BuiltSongCutAnywhereIsRefusedOrKeepsWhatArrived) {
 
 TEST(Truncation, CutsRecordWhatWasLost) {
   using namespace test;
+  using namespace xm;
   XmModule module;
   module.channelCount = 1;
   module.patterns = {XmPattern::empty(1, 1)};

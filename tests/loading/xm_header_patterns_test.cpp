@@ -9,17 +9,17 @@
 #include "output/release.h"
 #include "sequencer/sequencer.h"
 #include "support/song_loading.h"
-#include "support/xm_builder.h"
+#include "xm_builder/xm_builder.h"
 
 namespace vantor {
 namespace {
 
-using test::buildXm;
+using xm::buildXm;
 using test::loadFromFile;
 using test::loadFromMemory;
-using test::XmCell;
-using test::XmModule;
-using test::XmPattern;
+using xm::XmCell;
+using xm::XmModule;
+using xm::XmPattern;
 
 const NoteCell& cellAt(const Song& song, int pattern, int row, int channel) {
   return song.patterns[pattern].cells[row * song.channelCount + channel];
@@ -72,7 +72,7 @@ TEST(XmHeader, WrongIdIsRefusedWithTheSongUntouched) {
   EXPECT_EQ(lastLoadNotes().refusal, LoadRefusal::NotExtendedModule);
 
   // A source shorter than the ID: nothing is compared with bytes that never arrived.
-  std::vector<uint8_t> shortSource = test::cutAt(buildXm(moduleWithChannels(2)), 16);
+  std::vector<uint8_t> shortSource = xm::cutAt(buildXm(moduleWithChannels(2)), 16);
   memoryBlock = {shortSource.data(), static_cast<uint32_t>(shortSource.size()), 0};
   setFileCallbacks(memOpen, memClose, memRead, memSeek, memTell);
   auto* song = static_cast<Song*>(std::calloc(1, sizeof(Song)));

@@ -8,18 +8,18 @@
 #include "loading/xm_loader.h"
 #include "output/release.h"
 #include "support/song_loading.h"
-#include "support/xm_builder.h"
+#include "xm_builder/xm_builder.h"
 
 namespace vantor {
 namespace {
 
-using test::buildXm;
+using xm::buildXm;
 using test::loadFromMemory;
-using test::XmInstrument;
-using test::XmLoop;
-using test::XmModule;
-using test::XmPattern;
-using test::XmSample;
+using xm::XmInstrument;
+using xm::XmLoop;
+using xm::XmModule;
+using xm::XmPattern;
+using xm::XmSample;
 
 XmModule moduleWith(std::vector<XmInstrument> instruments) {
   XmModule module;

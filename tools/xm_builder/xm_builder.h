@@ -1,9 +1,9 @@
-// Builds XM files for tests from a readable description: header fields, orders,
+// Builds XM files from a readable description: header fields, orders,
 // patterns as cells, instruments with envelopes and samples given as plain PCM values
 // (the builder delta-encodes them). Every field a malformed file might get wrong can be
 // overridden, and XmLayout tells where each part landed so a test can cut the file.
 //
-//   XmModule module;
+//   xm::XmModule module;
 //   module.channelCount = 2;
 //   module.patterns.push_back(XmPattern::empty(4, 2));
 //   module.patterns[0].at(0, 1) = {.note = 49, .instrument = 1};
@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-namespace vantor::test {
+namespace vantor::xm {
 
 struct XmCell {
   uint8_t note = 0;
@@ -140,4 +140,4 @@ std::vector<uint8_t> encodeSampleData(const XmSample& sample);
 // The first `length` bytes of a file.
 std::vector<uint8_t> cutAt(const std::vector<uint8_t>& bytes, std::size_t length);
 
-}  // namespace vantor::test
+}  // namespace vantor::xm

@@ -1,8 +1,8 @@
-#include "support/xm_builder.h"
+#include "xm_builder/xm_builder.h"
 
 #include <algorithm>
 
-namespace vantor::test {
+namespace vantor::xm {
 
 namespace {
 
@@ -237,4 +237,4 @@ std::vector<uint8_t> cutAt(const std::vector<uint8_t>& bytes, std::size_t length
   return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(length, bytes.size()))};
 }
 
-}  // namespace vantor::test
+}  // namespace vantor::xm
