@@ -1,24 +1,12 @@
 #include "support/replay.h"
 
+#include "output/play_start.h"
 #include "output/release.h"
 #include "output/renderer.h"
 
 namespace vantor::test {
 
-void startReplay(Song& song) {
-  resetVoicePool();
-  song.globalVolume = song.defaultGlobalVolume;
-  song.nextOrderPosition = -1;
-  song.nextRow = -1;
-  song.speed = song.defaultSpeed;
-  song.row = 0;
-  song.orderPosition = 0;
-  song.tickSamplesLeft = 0;
-  song.tick = 0;
-  song.patternDelayTicks = 0;
-  setBpm(&song, song.defaultBpm);
-  resetChannels(song.channelCount);
-}
+void startReplay(Song& song) { resetForPlay(&song); }
 
 std::ostream& operator<<(std::ostream& out, const SongPosition& position) {
   return out << "(order " << position.orderPosition << ", row " << position.row << ")";
