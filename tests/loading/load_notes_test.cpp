@@ -1,0 +1,70 @@
+// The record of what the last load refused or changed, and its plain-words form.
+#include "loading/load_notes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/song_loading.h"
+#include "xm_builder/xm_builder.h"
+
+namespace vantor {
+namespace {
+
+using namespace test;
+using namespace xm;
+
+TEST(LoadNotes, DescribeListsEveryChangeOfTheLastLoad) {
+  XmModule module;
+  module.channelCount = 33;
+  module.songLengthField = 0;
+  module.restartPosition = 5;
+  module.defaultBpm = 0;
+  XmSample looped = XmSample::eightBit({1, 2, 3});
+  looped.loop = XmLoop::Forward;
+  looped.loopStart = 1;
+  looped.loopLength = 9;
+  module.instruments = {XmInstrument::withSample(looped)};
+  ASSERT_TRUE(loadFromMemory(buildXm(module)));
+
+  char text[1024];
+  std::size_t length = describeLoadNotes(lastLoadNotes(), text, sizeof text);
+  EXPECT_EQ(length, std::string(text).size());
+  EXPECT_EQ(std::string(text),
+            "song length 0 limited to 1..256\n"
+            "restart position 5 reset to 0\n"
+            "channels limited from 33 to 32\n"
+            "default BPM 0 replaced by 125\n"
+            "1 empty patterns added for the order table\n"
+            "1 sample loops clamped to their sample\n");
+
+  // A small buffer gets a cut, terminated text and the full length.
+  char small[10];
+  EXPECT_EQ(describeLoadNotes(lastLoadNotes(), small, sizeof small), length);
+  EXPECT_EQ(std::string(small), "song leng");
+}
+
+TEST(LoadNotes, RefusalAndCleanLoadsAreDescribed) {
+  EXPECT_FALSE(loadFromMemory({'n', 'o', 't'}));
+  char text[256];
+  describeLoadNotes(lastLoadNotes(), text, sizeof text);
+  EXPECT_EQ(std::string(text), "refused: not an Extended Module (ID text missing)\n");
+
+  XmModule clean;
+  clean.patterns = {XmPattern::empty(4, 4)};
+  ASSERT_TRUE(loadFromMemory(buildXm(clean)));
+  EXPECT_EQ(describeLoadNotes(lastLoadNotes(), text, sizeof text), 0u);
+  EXPECT_EQ(text[0], '\0');
+}
+
+TEST(LoadNotes, SourceThatCannotTellItsSizeIsRefused) {
+  // A position past 2^31 does not fit the tell callback's 32 bits.
+  std::vector<uint8_t> start = buildXm(XmModule{});
+  TemporaryFile file(start);
+  std::filesystem::resize_file(file.path(), (uint64_t{1} << 31) + 100);
+  EXPECT_FALSE(loadFromFile(file.path()));
+  EXPECT_EQ(lastLoadNotes().refusal, LoadRefusal::SizeUnknown);
+}
+
+}  // namespace
+}  // namespace vantor
