@@ -8,29 +8,15 @@
 #include <cmath>
 
 #include "loading/byte_source.h"
-#include "output/mixer.h"
+#include "output/play_start.h"
 #include "output/release.h"
 #include "output/renderer.h"
-#include "sequencer/channel.h"
 
 namespace vantor {
 
 namespace {
 
 constexpr DWORD feederPollMilliseconds = 5;
-
-void resetReplayState(Song* song) {
-  song->globalVolume = song->defaultGlobalVolume;
-  song->nextOrderPosition = -1;
-  song->nextRow = -1;
-  song->speed = song->defaultSpeed;
-  song->row = 0;
-  song->orderPosition = 0;
-  song->tickSamplesLeft = 0;
-  song->tick = 0;
-  song->patternDelayTicks = 0;
-  setBpm(song, song->defaultBpm);
-}
 
 // 16-bit stereo PCM at the mix rate, in a looping buffer that holds the whole ring.
 bool createSoundBuffer(IDirectSound* device, int globalFocus, int volumeControl) {
@@ -72,9 +58,7 @@ bool playSong(Song* song, IDirectSound* device, int globalFocus, int volumeContr
   if (!fileCallbacksRegistered() || device == nullptr) return false;
 
   // Voices and channels may still point at samples of a song freed since the last play.
-  resetVoicePool();
-  resetReplayState(song);
-  resetChannels(std::min<int>(song->channelCount, channelTableSize));
+  resetForPlay(song);
   currentSong = song;
 
   if (!createSoundBuffer(device, globalFocus, volumeControl)) return abandonStart(song);

@@ -2,7 +2,8 @@
 // a software sound device. The song has one instrument whose looping sample is a
 // synthesized saw wave; its tick handler is a miniature sequencer that restarts the
 // note on voice 0 at every row, with a pitch and level that depend on the row, so
-// that anything the play start fails to reset changes the rendered bytes.
+// that anything the play start fails to reset changes the rendered bytes. It also
+// notes which thread renders and whether that thread has raised renderBusy.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@
 #include "platform/fault_injection.h"
 #include "platform/software_device.h"
 #include "sequencer/channel.h"
+#include "support/song_builder.h"
 
 namespace vantor::testing {
 
@@ -97,47 +99,19 @@ inline void testTick(Song* song) {
   }
 }
 
-// A calloc'd song that freeSong releases: one pattern, one instrument, one sample.
+// Built as the loader allocates, so freeSong releases it; the test tick drives it.
 inline Song* makeSong() {
-  constexpr uint32_t sampleLength = 64;
-  auto* song = static_cast<Song*>(std::calloc(1, sizeof(Song)));
-  song->channelCount = 2;
-  song->defaultSpeed = 3;
-  song->defaultBpm = 125;
-  song->defaultGlobalVolume = 64;
-  song->songLength = 1;
-  song->patternCount = 1;
-  song->patterns = static_cast<Pattern*>(std::calloc(1, sizeof(Pattern)));
-  song->patterns[0].rowCount = 1;
-  song->patterns[0].cells = static_cast<NoteCell*>(std::calloc(2, sizeof(NoteCell)));
-  song->instrumentCount = 1;
-  song->instruments = static_cast<Instrument*>(std::calloc(1, sizeof(Instrument)));
-  Instrument& instrument = song->instruments[0];
-  auto* sample = static_cast<Sample*>(std::calloc(1, sizeof(Sample)));
-  sample->data = allocateSampleData(sampleLength);
-  for (uint32_t i = 0; i < sampleLength; ++i) sample->data[i] = static_cast<int16_t>(i * 800 - 25000);
-  sample->data[sampleLength] = sample->data[0];  // the guard frame of a forward loop
-  sample->length = sample->loopLength = sampleLength;
-  sample->loopMode = LoopForward;
-  sample->volume = 64;
-  sample->panning = 128;
-  sample->bitsPerSample = 16;
-  instrument.sampleCount = 1;
-  instrument.samples[0] = sample;
-  for (int slot = 1; slot < instrumentSampleSlots; ++slot) instrument.samples[slot] = &emptySample;
+  Song* song = test::SongBuilder()
+                   .channels(2)
+                   .speed(3)
+                   .instrument({{.length = 64, .loopLength = 64, .loopMode = LoopForward}})
+                   .build();
   song->tickHandler = testTick;
   return song;
 }
 
-// Any five functions will do: playing only asks whether a source is registered.
-inline void* openNothing(const char*) { return nullptr; }
-inline void closeNothing(void*) {}
-inline uint32_t readNothing(void*, uint32_t, void*) { return 0; }
-inline int32_t seekNothing(void*, int32_t, uint8_t) { return -1; }
-inline int32_t tellNothing(void*) { return -1; }
-inline void registerSources() {
-  setFileCallbacks(openNothing, closeNothing, readNothing, seekNothing, tellNothing);
-}
+// Playing only asks whether a byte source is registered.
+inline void registerSources() { setFileCallbacks(fileOpen, fileClose, fileRead, fileSeek, fileTell); }
 
 class StreamFixture : public ::testing::Test {
  protected:
