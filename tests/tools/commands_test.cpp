@@ -4,12 +4,9 @@
 
 #include <algorithm>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "loading/byte_source.h"
-#include "loading/xm_loader.h"
 #include "output/play_start.h"
 #include "output/release.h"
 #include "output/renderer.h"
