@@ -17,8 +17,8 @@ namespace vantor {
 namespace {
 
 // 1/255 as the single-precision constant it is; the arithmetic around it is double.
-constexpr double oneOver255 = 1.0f / 255.0f;
-constexpr double oneOver256 = 1.0 / 256.0;
+constexpr float oneOver255f = 1.0f / 255.0f;
+constexpr double oneOver255 = oneOver255f;
 constexpr double levelScale = 255.0 * 256.0;  // a gain of 1 is level 255, kept times 256
 
 // A step of zero never reaches a boundary; the frames to the boundary are counted as
@@ -105,6 +105,16 @@ bool passStaysInside(const Sample& sample, uint64_t position, uint64_t step, boo
     lowest = first + ((static_cast<int64_t>(fraction) - static_cast<int64_t>(steps * (step + 1))) >> 32);
   }
   return lowest >= lowestReadableIndex && highest + 1 < int64_t{sample.length} + spareValuesAfter;
+}
+
+// Gains of a level (255 = 1) and of a level kept times 256. They are formed in single
+// precision: each product is exact before its one rounding, so this equals the double
+// product rounded to float. Written in double, GCC 12's vectoriser was seen to reuse
+// the unrounded double in place of the rounded gain.
+float gainOfLevel(int32_t level) { return static_cast<float>(level) * oneOver255f; }
+
+float gainOfLevelTimes256(int32_t levelTimes256) {
+  return static_cast<float>(levelTimes256) * (1.0f / 256.0f) * oneOver255f;
 }
 
 struct Ramp {
@@ -274,10 +284,10 @@ void mixVoice(Voice& voice, float* out, int frameCount) {
     if (ramp.frames > 0 && frames > ramp.frames) frames = ramp.frames;
     bool shortenedByRamp = frames < framesBeforeRamp;
 
-    float leftGain = static_cast<float>(voice.leftVolume * oneOver255);
-    float rightGain = static_cast<float>(voice.rightVolume * oneOver255);
-    float currentLeftGain = static_cast<float>(voice.currentLeft * oneOver256 * oneOver255);
-    float currentRightGain = static_cast<float>(voice.currentRight * oneOver256 * oneOver255);
+    float leftGain = gainOfLevel(voice.leftVolume);
+    float rightGain = gainOfLevel(voice.rightVolume);
+    float currentLeftGain = gainOfLevelTimes256(voice.currentLeft);
+    float currentRightGain = gainOfLevelTimes256(voice.currentRight);
     uint64_t signedStep = forward ? step : ~step + 1;
 
     if (frames > 0 && !passStaysInside(sample, position, step, forward, frames)) {
