@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "demo_song.h"
+#include "vantor/demo/demo_song.h"
 #include "exit_codes.h"
 #include "loading/byte_source.h"
 #include "loading/load_notes.h"
@@ -25,7 +25,7 @@ constexpr std::size_t nameLength = 20;
 // The memory source reads the block only while a load runs, but the names are read
 // later from the same bytes, so they live as long as the tool.
 const std::vector<uint8_t>& demoBytes() {
-  static const std::vector<uint8_t> bytes = demoSongBytes();
+  static const std::vector<uint8_t> bytes = demo::demoSongBytes();
   return bytes;
 }
 
