@@ -37,6 +37,9 @@ extern MixBuffer mixBuffer;
 // Allocates the zeroed mix buffer (ringFrames x 8 + 256 bytes); false when that fails.
 bool allocateMixBuffer();
 void freeMixBuffer();
+// Makes the next allocateMixBuffer fail as if memory were exhausted, so that tests
+// reach the path of a start without memory; false withdraws a request not yet used.
+void failNextMixBufferAllocation(bool fail = true);
 
 // Renders block blockIndex of currentSong into soundBuffer and advances blockIndex.
 void renderBlock();

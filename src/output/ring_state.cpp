@@ -13,12 +13,16 @@ MixBuffer mixBuffer = {nullptr, nullptr};
 namespace {
 constexpr std::size_t mixBufferAlignment = 16;
 constexpr std::size_t mixBufferSpareBytes = 256;
+bool mixBufferAllocationMustFail = false;
 }  // namespace
+
+void failNextMixBufferAllocation(bool fail) { mixBufferAllocationMustFail = fail; }
 
 bool allocateMixBuffer() {
   freeMixBuffer();
   std::size_t bytes = std::size_t{ringFrames} * 2 * sizeof(float) + mixBufferSpareBytes;
-  void* allocation = std::calloc(1, bytes);
+  void* allocation = mixBufferAllocationMustFail ? nullptr : std::calloc(1, bytes);
+  mixBufferAllocationMustFail = false;
   if (allocation == nullptr) return false;
   auto address = reinterpret_cast<uintptr_t>(allocation);
   address = (address + mixBufferAlignment - 1) & ~uintptr_t{mixBufferAlignment - 1};
