@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "vantor/demo/demo_song.h"
 #include "exit_codes.h"
 #include "loading/byte_source.h"
 #include "loading/load_notes.h"
 #include "loading/xm_loader.h"
 #include "output/release.h"
+#include "vantor/demo/demo_song.h"
 
 namespace vantor::tool {
 
