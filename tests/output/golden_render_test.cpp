@@ -6,7 +6,8 @@
 // here. Debug and Release builds must give the same hashes.
 //
 // To record new values after an intended change of the output, run with
-// VANTOR_PRINT_GOLDEN=1: each render prints its line for the tables below.
+// VANTOR_PRINT_GOLDEN=1: each render prints its line for the tables below. Each table
+// is checked with both of the mixer's inner loops (one frame, or four at a time).
 #include <dsound.h>
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -21,6 +22,7 @@
 
 #include "output/play_start.h"
 #include "output/renderer.h"
+#include "output/vector_mix.h"
 #include "platform/software_device.h"
 #include "support/corpus.h"
 #include "support/song_loading.h"
@@ -110,6 +112,24 @@ void checkAgainst(const Golden& golden, const std::string& name, uint64_t hash) 
   EXPECT_EQ(hash, expected->second) << name << " renders differently";
 }
 
+// Every render is checked with each of the mixer's inner loops this processor can run.
+class GoldenRender : public ::testing::TestWithParam<MixKernel> {
+ protected:
+  void SetUp() override {
+    if (!useMixKernel(GetParam())) GTEST_SKIP() << "this processor cannot run that loop";
+  }
+  void TearDown() override { useMixKernel(initial_); }
+
+ private:
+  MixKernel initial_ = activeMixKernel();
+};
+
+INSTANTIATE_TEST_SUITE_P(EachMixKernel, GoldenRender,
+                         ::testing::Values(MixKernel::Portable, MixKernel::Vector),
+                         [](const ::testing::TestParamInfo<MixKernel>& info) {
+                           return info.param == MixKernel::Portable ? "Portable" : "Vector";
+                         });
+
 // Renders the corpus files named in `golden` (every file of the directory when
 // `wholeDirectory` is set, which then must all be named).
 void checkCorpus(const std::string& subdirectory, const Golden& golden, double seconds, bool wholeDirectory) {
@@ -125,7 +145,7 @@ void checkCorpus(const std::string& subdirectory, const Golden& golden, double s
   EXPECT_EQ(checked, static_cast<int>(golden.size())) << "corpus files missing";
 }
 
-TEST(GoldenRender, CorpusSongs) {
+TEST_P(GoldenRender, CorpusSongs) {
   const Golden golden = {
       {"dontyou.xm", refused},
       {"grass_near_the_house.xm", refused},
@@ -141,7 +161,7 @@ TEST(GoldenRender, CorpusSongs) {
 }
 
 // A selection that is heavy on loops, ramps, envelopes and pitch effects.
-TEST(GoldenRender, BehaviourFiles) {
+TEST_P(GoldenRender, BehaviourFiles) {
   const Golden golden = {
       {"ArpSlide.xm", 0x13e9c7740bb87d4c},
       {"BidiPrecision.xm", 0x5575a535711fef31},
@@ -296,7 +316,7 @@ std::vector<uint8_t> generatedSong(const SongShape& shape) {
   return xm::buildXm(module);
 }
 
-TEST(GoldenRender, GeneratedSongs) {
+TEST_P(GoldenRender, GeneratedSongs) {
   const Golden golden = {
       {"demo song", 0x86c96011b0139fc4},           {"loops and slides", 0x5dfad6071af31f37},
       {"ramps and envelopes", 0x28354159a60158f9}, {"extreme pitches, Amiga table", 0x1a64fb81ee748c7d},
