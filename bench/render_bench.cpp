@@ -312,8 +312,10 @@ int main(int argc, char** argv) {
   bool openmpt = options.peers && onPath("openmpt123");
   std::printf("songs: %s (one pass or %.0f s each, least CPU of %d runs)\n", options.songs.c_str(),
               options.seconds, options.repeat);
-  std::printf("peers: xmp %s, openmpt123 %s\n", xmp ? "found" : "absent (skipped)",
-              openmpt ? "found" : "absent (skipped)");
+  auto peerState = [&](bool found) {
+    return !options.peers ? "not run" : found ? "found" : "absent (skipped)";
+  };
+  std::printf("peers: xmp %s, openmpt123 %s\n", peerState(xmp), peerState(openmpt));
 
   fs::path work = fs::temp_directory_path() / ("vantor-bench-" + std::to_string(getpid()));
   fs::create_directories(work);

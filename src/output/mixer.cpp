@@ -3,6 +3,11 @@
 // slice, whichever comes first. The boundary is found once per pass by one division,
 // so the inner loops never test a boundary per frame.
 //
+// The work is cut down without changing a bit of the output: a pass of a voice whose
+// levels are 0 and not ramping only moves the position on; the interpolation is done
+// in integers, where it is exact, as it is in the doubles it stands for; and frames at
+// constant gains go four at a time through the vector loop where the processor has one.
+//
 // Positions and steps are 32.32 fixed point. A position is kept in a uint64_t whose
 // high word is the signed frame index; all position arithmetic is modular, and a
 // position is read as signed wherever its side of a boundary matters.

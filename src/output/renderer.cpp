@@ -20,13 +20,11 @@ constexpr int blockValues = blockFrames * 2;
 constexpr DWORD blockBytes = blockFrames * bytesPerFrame;
 
 // Clamped in float first, so that no value outside the 16-bit range (or NaN, which
-// becomes 0) reaches the conversion; then truncated toward zero. Written without
-// branches, so that the compiler converts whole vectors of values at once.
+// becomes 0) reaches the conversion; then truncated toward zero.
 int16_t toPcm(float value) {
-  value = value == value ? value : 0.0f;
-  value = value < -32768.0f ? -32768.0f : value;
-  value = value > 32767.0f ? 32767.0f : value;
-  return static_cast<int16_t>(static_cast<int32_t>(value));
+  if (!(value == value)) return 0;
+  value = std::clamp(value, -32768.0f, 32767.0f);
+  return static_cast<int16_t>(value);
 }
 
 // The whole block to 16-bit; eight values at a time where the processor has SSE2,

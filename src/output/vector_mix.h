@@ -1,7 +1,7 @@
 // The mixer's inner loop at constant gains, four frames at a time with the processor's
-// vector instructions (AVX2), where the processor has them. It does
-// exactly the arithmetic of the one-frame loop in the same order, so the output is the
-// same to the bit; only the work is shared out over vector lanes.
+// vector instructions (AVX2), where the processor has them. It does exactly the
+// arithmetic of the one-frame loop in the same order, so the output is the same to the
+// bit; only the work is shared out over vector lanes.
 #pragma once
 
 #include <cstdint>
