@@ -316,6 +316,7 @@ int main(int argc, char** argv) {
     return !options.peers ? "not run" : found ? "found" : "absent (skipped)";
   };
   std::printf("peers: xmp %s, openmpt123 %s\n", peerState(xmp), peerState(openmpt));
+  std::fflush(stdout);  // before the progress lines on standard error
 
   fs::path work = fs::temp_directory_path() / ("vantor-bench-" + std::to_string(getpid()));
   fs::create_directories(work);
