@@ -42,7 +42,8 @@ TEST_F(HostTest, EachFatalErrorIsThrownToTheHostWithItsExactText) {
   };
   for (const Case& c : cases) EXPECT_EQ(fatalText(c.cmd, c.arg, c.arg2), c.text) << "command " << c.cmd;
 
-  std::string longName = "/" + std::string(5000, 'n');
+  std::string longName(5001, 'n');
+  longName[0] = '/';
   EXPECT_EQ(fatalText(2, longName.data()), loadFailure(longName).substr(0, 4095));
 }
 
@@ -50,7 +51,8 @@ TEST_F(HostTest, MessageBoxModeShowsCaptionPrefixAndMessageThenEndsWith69) {
   std::string caption;
   while (caption.size() < 300) caption += "Caption " + std::to_string(caption.size()) + " ";
   caption.resize(300);
-  std::string longName = "/" + std::string(5000, 'n');
+  std::string longName(5001, 'n');
+  longName[0] = '/';
   ChildOutcome outcome = runInChild([&] {
     modproc(0, caption.data(), 0);
     modproc(1, nullptr, 0);  // message boxes again after exception mode
