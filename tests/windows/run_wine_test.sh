@@ -40,7 +40,8 @@ done
 [ ${#missing[@]} -eq 0 ] || unavailable "missing ${missing[*]} (./scripts/setup installs them as root)"
 
 # 32-bit Windows code needs a kernel that runs 32-bit x86 code. Under qemu-user
-# emulation Wine starts, but its threads share one emulated TLS descriptor and crash.
+# emulation Wine starts single-threaded programs, but its processes that start threads
+# (DirectSound among them) crash.
 # VANTOR_WINE_EMULATED=1 tries all the same, to see how far it gets.
 if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 &&
   [ "${VANTOR_WINE_EMULATED:-}" != 1 ]; then
