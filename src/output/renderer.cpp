@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "output/mixer.h"
 
 namespace vantor {
@@ -21,6 +25,27 @@ int16_t toPcm(float value) {
   if (!(value == value)) return 0;
   value = std::clamp(value, -32768.0f, 32767.0f);
   return static_cast<int16_t>(value);
+}
+
+// The whole block to 16-bit; eight values at a time where the processor has SSE2,
+// with the same clamping and truncation as toPcm.
+void convertBlock(const float* region, int16_t* pcm) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128 lowest = _mm_set1_ps(-32768.0f);
+  const __m128 highest = _mm_set1_ps(32767.0f);
+  for (; i + 8 <= blockValues; i += 8) {
+    __m128 low = _mm_loadu_ps(region + i);
+    __m128 high = _mm_loadu_ps(region + i + 4);
+    low = _mm_and_ps(low, _mm_cmpord_ps(low, low));  // NaN becomes 0
+    high = _mm_and_ps(high, _mm_cmpord_ps(high, high));
+    low = _mm_min_ps(_mm_max_ps(low, lowest), highest);
+    high = _mm_min_ps(_mm_max_ps(high, lowest), highest);
+    __m128i values = _mm_packs_epi32(_mm_cvttps_epi32(low), _mm_cvttps_epi32(high));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pcm + i), values);
+  }
+#endif
+  for (; i < blockValues; ++i) pcm[i] = toPcm(region[i]);
 }
 
 // Mixes the block's frames, calling the tick handler whenever a tick is due. A tick
@@ -49,7 +74,7 @@ void mixBlock(float* region) {
 // first region, then the second if Lock gave one.
 void writeBlock(const float* region, void* first, DWORD firstBytes, void* second, DWORD secondBytes) {
   int16_t pcm[blockValues];
-  for (int i = 0; i < blockValues; ++i) pcm[i] = toPcm(region[i]);
+  convertBlock(region, pcm);
   const auto* bytes = reinterpret_cast<const unsigned char*>(pcm);
   DWORD toFirst = std::min(firstBytes, blockBytes);
   std::memcpy(first, bytes, toFirst);

@@ -25,12 +25,27 @@ constexpr double autoVibratoScale = 64.0;
 
 enum class Waveform { Sine, Ramp, Square };
 
+int sineMagnitude(int phase) {
+  return static_cast<int>(std::floor(oscillatorScale * std::sin(2 * std::abs(phase) * oscillatorAngleStep)));
+}
+
+// The same values for every phase an oscillator takes, worked out once.
+constexpr int oscillatorPhases = 64;
+struct SineMagnitudes {
+  int values[oscillatorPhases];
+  SineMagnitudes() {
+    for (int i = 0; i < oscillatorPhases; ++i) values[i] = sineMagnitude(i - oscillatorPhases / 2);
+  }
+};
+
 // Magnitude 0..255 of a vibrato or tremolo oscillator at phase -32..31.
 int oscillatorMagnitude(int phase, Waveform waveform) {
   switch (waveform) {
-    case Waveform::Sine:
-      return static_cast<int>(
-          std::floor(oscillatorScale * std::sin(2 * std::abs(phase) * oscillatorAngleStep)));
+    case Waveform::Sine: {
+      static const SineMagnitudes table;
+      int index = phase + oscillatorPhases / 2;
+      return index >= 0 && index < oscillatorPhases ? table.values[index] : sineMagnitude(phase);
+    }
     case Waveform::Ramp: {
       // A non-negative modulo: negative phases fall from 255.
       int magnitude = (phase * 8) & 255;
@@ -66,11 +81,26 @@ Waveform tremoloWaveform(uint8_t waveControl) {
   }
 }
 
+int autoVibratoSine(int phase) {
+  return static_cast<int>(autoVibratoScale * std::sin(phase * autoVibratoAngleStep));
+}
+
+// The same values for every phase the auto-vibrato takes, worked out once.
+constexpr int autoVibratoPhases = 256;
+struct AutoVibratoSines {
+  int values[autoVibratoPhases];
+  AutoVibratoSines() {
+    for (int i = 0; i < autoVibratoPhases; ++i) values[i] = autoVibratoSine(i);
+  }
+};
+
 // Auto-vibrato value -64..64 at phase 0..255.
 int autoVibratoValue(int phase, uint8_t type) {
   switch (type) {
-    case 0:
-      return static_cast<int>(autoVibratoScale * std::sin(phase * autoVibratoAngleStep));
+    case 0: {
+      static const AutoVibratoSines table;
+      return phase >= 0 && phase < autoVibratoPhases ? table.values[phase] : autoVibratoSine(phase);
+    }
     case 1:
       return phase < 128 ? 64 : -64;
     case 2:  // ramp down: 0 at 0, -64 at 127, 64 at 128, back toward 0

@@ -35,6 +35,25 @@ int64_t amigaTablePeriod(int64_t semitones) {
 
 bool linearTable(const Song& song) { return (song.flags & LinearFrequencyTable) != 0; }
 
+// 2^(exponent x octaveStep) x 8363 for a whole-numbered exponent. pow is the costliest
+// step of a pitch update, and the auto-vibrato asks for an update on every tick, mostly
+// of the pitch of the tick before; so results are remembered by their exact input, in
+// a small table per thread (only the rendering thread asks).
+double linearFrequency(double exponent) {
+  struct Remembered {
+    bool filled;
+    double exponent;
+    double frequency;
+  };
+  constexpr int slots = 64;
+  thread_local Remembered remembered[slots] = {};
+  Remembered& slot = remembered[static_cast<uint64_t>(static_cast<int64_t>(exponent)) % slots];
+  if (!slot.filled || slot.exponent != exponent) {
+    slot = {true, exponent, std::pow(2.0, exponent * octaveStep) * linearBaseFrequency};
+  }
+  return slot.frequency;
+}
+
 }  // namespace
 
 int32_t amigaPeriod(int note, int finetune) {
@@ -63,7 +82,8 @@ int32_t playbackFrequency(const Song& song, int32_t period, int32_t periodOffset
   // take.
   double frequency;
   if (linearTable(song)) {
-    frequency = std::pow(2.0, ((linearCentre - period) + periodOffset) * octaveStep) * linearBaseFrequency;
+    // Exact in double: a whole number far below 2^53.
+    frequency = linearFrequency((linearCentre - period) + periodOffset);
   } else {
     int64_t sum = int64_t{period} + periodOffset;
     // A period of 0 is an infinitely high pitch.

@@ -83,5 +83,22 @@ TEST(PlaybackFrequency, LinearProductIsFormedInDoubleNotSingle) {
     ASSERT_EQ(playbackFrequency(linearSong, period, 0), linearFrequencyInLongDouble(period)) << period;
 }
 
+// Linear frequencies are remembered by their input: pitches that share a slot of the
+// memory, asked for in turn and in every order, each give the value of the formula.
+TEST(PlaybackFrequency, RememberedLinearFrequenciesMatchTheFormula) {
+  auto formula = [](int32_t period, int32_t offset) {
+    double exponent = (4608.0 - period) + offset;
+    return static_cast<int32_t>(std::pow(2.0, exponent * static_cast<double>(0.0013020834f)) * 8363.0);
+  };
+  for (int round = 0; round < 3; ++round) {
+    for (int32_t period : {4608, 4608 + 64, 4608 + 128, 4608 - 64 * 7, 100, 7000}) {
+      for (int32_t offset : {0, -64, 64, 3}) {
+        EXPECT_EQ(playbackFrequency(linearSong, period, offset), formula(period, offset))
+            << "period " << period << ", offset " << offset;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vantor

@@ -1,0 +1,43 @@
+// The command line of the vantor tool: a subcommand, the song (a file or --demo)
+// and the subcommand's options.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vantor::tool {
+
+enum class Command { help, render, info, trace, play };
+
+// Where the song comes from: a file, or the built-in demo song.
+struct SongSource {
+  std::string path{};
+  bool demo = false;
+
+  std::string displayName() const { return demo ? "the demo song" : "'" + path + "'"; }
+};
+
+struct Options {
+  Command command = Command::help;
+  SongSource song{};
+  std::string outputPath{};          // render: -o
+  std::optional<double> seconds{};   // render, play
+  std::optional<long long> ticks{};  // trace
+  double volume = 1.0;               // play
+};
+
+// The longest render or play that --seconds accepts (a WAV file holds at most 4 GiB).
+constexpr double maxSeconds = 6 * 60 * 60;
+constexpr long long maxTicks = 100000000;
+
+struct ParsedCommandLine {
+  Options options{};
+  std::string error{};  // empty when the command line is valid
+};
+
+ParsedCommandLine parseCommandLine(int argc, const char* const* argv);
+
+// The text of vantor --help.
+extern const char helpText[];
+
+}  // namespace vantor::tool

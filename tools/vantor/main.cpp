@@ -1,0 +1,29 @@
+// vantor: renders, describes, traces and plays XM songs with the player library.
+#include <cstdio>
+
+#include "command_line.h"
+#include "commands.h"
+#include "exit_codes.h"
+
+int main(int argc, char** argv) {
+  using namespace vantor::tool;
+  ParsedCommandLine parsed = parseCommandLine(argc, argv);
+  if (!parsed.error.empty()) {
+    std::fprintf(stderr, "vantor: %s\n(vantor --help shows the commands)\n", parsed.error.c_str());
+    return exitUsage;
+  }
+  switch (parsed.options.command) {
+    case Command::render:
+      return runRender(parsed.options);
+    case Command::info:
+      return runInfo(parsed.options);
+    case Command::trace:
+      return runTrace(parsed.options);
+    case Command::play:
+      return runPlay(parsed.options);
+    case Command::help:
+      break;
+  }
+  std::fputs(helpText, stdout);
+  return exitSuccess;
+}

@@ -1,0 +1,122 @@
+#include "song_input.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "exit_codes.h"
+#include "loading/byte_source.h"
+#include "loading/load_notes.h"
+#include "loading/xm_loader.h"
+#include "output/release.h"
+#include "vantor/demo/demo_song.h"
+
+namespace vantor::tool {
+
+namespace {
+
+constexpr const char* demoSourceName = "demo";
+constexpr std::size_t moduleNameOffset = 17;
+constexpr std::size_t trackerNameOffset = 38;
+constexpr std::size_t nameLength = 20;
+
+// The memory source reads the block only while a load runs, but the names are read
+// later from the same bytes, so they live as long as the tool.
+const std::vector<uint8_t>& demoBytes() {
+  static const std::vector<uint8_t> bytes = demo::demoSongBytes();
+  return bytes;
+}
+
+// Registers the source's callbacks; returns the name to open.
+const char* registerSource(const SongSource& source) {
+  if (source.demo) {
+    const std::vector<uint8_t>& bytes = demoBytes();
+    memoryBlock = {bytes.data(), static_cast<uint32_t>(bytes.size()), 0};
+    setFileCallbacks(memOpen, memClose, memRead, memSeek, memTell);
+    return demoSourceName;
+  }
+  setFileCallbacks(fileOpen, fileClose, fileRead, fileSeek, fileTell);
+  return source.path.c_str();
+}
+
+// The loader only says that a file cannot be opened; this says why, and also
+// catches what it could open but not read (a directory).
+bool checkReadable(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    std::fprintf(stderr, "vantor: cannot read '%s': it is a directory\n", path.c_str());
+    return false;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    std::fprintf(stderr, "vantor: cannot read '%s': %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  std::fclose(file);
+  return true;
+}
+
+std::string loaderReasons() {
+  char text[1024];
+  describeLoadNotes(lastLoadNotes(), text, sizeof text);
+  std::string reasons = text;
+  while (!reasons.empty() && reasons.back() == '\n') reasons.pop_back();
+  for (std::size_t at = reasons.find('\n'); at != std::string::npos; at = reasons.find('\n', at + 3))
+    reasons.replace(at, 1, "\n  ");
+  return reasons;
+}
+
+int reportRefusal(const SongSource& source) {
+  switch (lastLoadNotes().refusal) {
+    case LoadRefusal::CannotOpen:
+    case LoadRefusal::SizeUnknown:
+      std::fprintf(stderr, "vantor: cannot read %s\n", source.displayName().c_str());
+      return exitUnreadableSong;
+    case LoadRefusal::NotExtendedModule:
+      std::fprintf(stderr, "vantor: %s is not an XM file (no \"Extended Module: \" ID)\n",
+                   source.displayName().c_str());
+      return exitNotXm;
+    case LoadRefusal::OutOfMemory:
+      std::fprintf(stderr, "vantor: out of memory while loading %s\n", source.displayName().c_str());
+      return exitFailure;
+    default:
+      std::fprintf(stderr, "vantor: the loader refuses %s:\n  %s\n", source.displayName().c_str(),
+                   loaderReasons().c_str());
+      return exitRefusedSong;
+  }
+}
+
+std::string cleanName(const uint8_t* bytes) {
+  std::string name;
+  for (std::size_t i = 0; i < nameLength && bytes[i] != 0; ++i)
+    name += bytes[i] >= 0x20 && bytes[i] < 0x7F ? static_cast<char>(bytes[i]) : '?';
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name;
+}
+
+}  // namespace
+
+void SongRelease::operator()(Song* song) const { freeSong(song); }
+
+LoadedSong loadSongFrom(const SongSource& source) {
+  LoadedSong loaded;
+  if (!source.demo && !checkReadable(source.path)) {
+    loaded.exitCode = exitUnreadableSong;
+    return loaded;
+  }
+  loaded.song.reset(loadSong(registerSource(source), nullptr));
+  if (loaded.song == nullptr) loaded.exitCode = reportRefusal(source);
+  return loaded;
+}
+
+HeaderNames readHeaderNames(const SongSource& source) {
+  uint8_t header[trackerNameOffset + nameLength] = {};
+  SourceHandle* handle = openSource(registerSource(source));
+  readSource(header, sizeof header, handle);
+  closeSource(handle);
+  return {cleanName(header + moduleNameOffset), cleanName(header + trackerNameOffset)};
+}
+
+}  // namespace vantor::tool

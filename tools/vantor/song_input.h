@@ -1,0 +1,36 @@
+// Loading the song of a command through the player's own byte sources: the file
+// source for a file, the memory source for the demo song. A failure is reported on
+// standard error and turned into the tool's exit code.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "command_line.h"
+#include "loading/song.h"
+
+namespace vantor::tool {
+
+struct SongRelease {
+  void operator()(Song* song) const;
+};
+using SongPointer = std::unique_ptr<Song, SongRelease>;
+
+struct LoadedSong {
+  SongPointer song{};
+  int exitCode = 0;  // when song is null: why (already reported)
+};
+
+LoadedSong loadSongFrom(const SongSource& source);
+
+// The two names of the module header (20 bytes each at offsets 17 and 38), read
+// through the same byte source, with trailing blanks removed and bytes that are not
+// printable ASCII shown as '?'.
+struct HeaderNames {
+  std::string module{};
+  std::string tracker{};
+};
+
+HeaderNames readHeaderNames(const SongSource& source);
+
+}  // namespace vantor::tool
