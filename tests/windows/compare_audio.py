@@ -30,6 +30,8 @@ SILENT_RMS = 1e-4  # of full scale: a few units of the 16-bit sample
 ANCHOR_SECONDS = 3.0  # of the reference, found in the recording to place the phases
 CHUNK = RATE // 20  # frames compared at one alignment
 SLIP = RATE // 50  # how far one chunk's alignment may stray from its phase's
+FIT = 0.999  # a chunk that correlates less at its best alignment is halved
+MIN_PIECE = RATE // 100
 
 
 def read_wav(path):
@@ -60,13 +62,14 @@ def cross_correlation(signal, pattern):
 
 
 def normalised_scores(signal, pattern):
-    """The correlation of pattern with signal at every offset where it fits, normalised
-    by the signal's energy there: a louder stretch of a song does not win over the one
-    that is the same."""
+    """The normalised correlation (of the channels' sums) of pattern with signal at every
+    offset where it fits: a louder stretch of a song does not win over the one that is
+    the same."""
     mono = signal.sum(axis=1)
     energy = np.concatenate([[0.0], np.cumsum(mono * mono)])
     window_energy = energy[len(pattern) :] - energy[: -len(pattern)]
-    return cross_correlation(signal, pattern) / np.sqrt(np.maximum(window_energy, 1e-20))
+    pattern_energy = np.sum(pattern.sum(axis=1) ** 2)
+    return cross_correlation(signal, pattern) / np.sqrt(np.maximum(window_energy * pattern_energy, 1e-30))
 
 
 def correlation(x, y):
@@ -82,6 +85,25 @@ def best_alignment(heard, reference):
     return offset, correlation(heard, reference[offset : offset + len(heard)])
 
 
+def align_piece(piece, reference, expected):
+    """The piece's own alignment within SLIP frames of expected; a piece that does not
+    fit whole (the sound path dropped frames inside it) is halved, down to 10 ms, so
+    that each side of the gap finds its place. Returns the (offset, length) parts."""
+    first = max(expected - SLIP, 0)
+    region = reference[first : expected + len(piece) + SLIP]
+    if len(region) < len(piece):
+        return [(expected, len(piece))]
+    score = normalised_scores(region, piece)
+    lag = int(np.argmax(score))
+    if expected - first < len(score) and score[expected - first] >= score[lag] - 1e-9:
+        lag = expected - first  # no slip where it fits as well
+    if score[lag] < FIT and len(piece) >= 2 * MIN_PIECE:
+        half = len(piece) // 2
+        return align_piece(piece[:half], reference, first + lag) + align_piece(
+            piece[half:], reference, first + lag + half)
+    return [(first + lag, len(piece))]
+
+
 def chunked_match(heard, reference, offset):
     """Correlation of heard with reference when each chunk may slip by up to SLIP frames
     from the phase's alignment: the sound path (the sound server, the recorder) may drop
@@ -90,22 +112,20 @@ def chunked_match(heard, reference, offset):
     products = heard_energy = reference_energy = 0.0
     slipped = exact = 0
     for at in range(0, len(heard) - CHUNK + 1, CHUNK):
-        chunk = heard[at : at + CHUNK]
-        first = max(offset + at - SLIP, 0)
-        region = reference[first : offset + at + CHUNK + SLIP]
-        if len(region) < CHUNK:
-            return 0.0, slipped, 0.0
-        score = normalised_scores(region, chunk)
-        expected = offset + at - first
-        lag = int(np.argmax(score))
-        if expected < len(score) and score[expected] >= score[lag] - 1e-9:
-            lag = expected  # no slip where it fits as well
-        part = region[lag : lag + CHUNK]
-        products += np.sum(chunk * part)
-        heard_energy += np.sum(chunk * chunk)
-        reference_energy += np.sum(part * part)
-        slipped += lag != expected
-        exact += int(np.sum(np.round(chunk * 32768) == np.round(part * 32768)))
+        within = 0
+        chunk_slipped = False
+        for place, length in align_piece(heard[at : at + CHUNK], reference, offset + at):
+            piece = heard[at + within : at + within + length]
+            part = reference[place : place + length]
+            if len(part) < length:
+                return 0.0, slipped, 0.0
+            products += np.sum(piece * part)
+            heard_energy += np.sum(piece * piece)
+            reference_energy += np.sum(part * part)
+            exact += int(np.sum(np.round(piece * 32768) == np.round(part * 32768)))
+            chunk_slipped |= place != offset + at + within
+            within += length
+        slipped += chunk_slipped
     chunks = len(heard) // CHUNK
     if chunks == 0 or heard_energy == 0 or reference_energy == 0:
         return 0.0, slipped, 0.0
