@@ -1,4 +1,5 @@
-// A 32-bit Windows program that drives vantor.dll the way a game engine does:
+// A Windows program that drives vantor.dll the way a game engine does (built 32-bit
+// like the plug-in, or 64-bit with its 64-bit build):
 // LoadLibrary, GetProcAddress("modproc"), a real IDirectSound with its cooperative
 // level set, then a scenario of modproc commands named on the command line.
 //

@@ -17,7 +17,7 @@
 #
 # With CI=true every missing piece is a failure; elsewhere the test says what is
 # missing and skips. The Wine prefix is kept (VANTOR_WINEPREFIX, by default next to
-# the package) because creating one takes a while. VANTOR_WINE_KEEP=DIR keeps the
+# the host) because creating one takes a while. VANTOR_WINE_KEEP=DIR keeps the
 # recordings and the host's output there.
 set -euo pipefail
 
@@ -110,7 +110,7 @@ wine() { "$wine_loader" "$@"; }
 
 work=$(mktemp -d)
 pulse_pid= recorder_pid=
-export WINEPREFIX=${VANTOR_WINEPREFIX:-$package/../wineprefix$bits}
+export WINEPREFIX=${VANTOR_WINEPREFIX:-$(dirname "$host_exe")/wineprefix$bits}
 cleanup() {
   [ -z "$recorder_pid" ] || kill "$recorder_pid" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
