@@ -211,8 +211,12 @@ if [ $status -ne 69 ]; then
   echo "wine test: FAILED: message-box mode ended with $status, not 69" >&2
   failures=$((failures + 1))
 fi
-if ! run_heard play "--match full,focus,restart,memory --quieter half:restart --silent stopped,reloaded,silent,end" \
-  play "$(windows_path "$song")"; then
+play_checks="--match full,focus,restart,memory --quieter half:restart --silent stopped,reloaded,silent,end"
+# On a busy machine the sound path (Wine's mixer, the sound server, the recorder) may
+# drop or mangle sound for a moment; a second run tells that from a fault of the plug-in.
+if ! run_heard play "$play_checks" play "$(windows_path "$song")" &&
+  { echo "wine test: what was heard did not pass; playing once more" >&2
+    ! run_heard play "$play_checks" play "$(windows_path "$song")"; }; then
   failures=$((failures + 1))
   # Tells whether Wine's DirectSound plays at all: the host's own signal, without the plug-in.
   echo "wine test: for comparison, DirectSound without the plug-in:" >&2
