@@ -14,6 +14,15 @@ set(CMAKE_CXX_COMPILER ${VANTOR_MINGW_CXX})
 set(CMAKE_C_COMPILER ${VANTOR_MINGW_CC})
 set(CMAKE_RC_COMPILER ${VANTOR_MINGW_PREFIX}-windres)
 
+# Replay arithmetic must be exactly single or double precision. The x87 unit keeps
+# intermediate values in extended precision and would round differently, so float and
+# double arithmetic goes to SSE2: the DLL needs a processor with SSE2 (every x86
+# processor since 2004 has it). Windows keeps the stack only 4-byte aligned on 32-bit
+# x86; with SSE this compiler realigns the stack in every function that spills vector
+# registers (-mstackrealign, its default for Windows with SSE, stated here all the same).
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
+
 set(CMAKE_FIND_ROOT_PATH /usr/${VANTOR_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

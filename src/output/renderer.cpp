@@ -20,8 +20,9 @@ constexpr int blockValues = blockFrames * 2;
 constexpr DWORD blockBytes = blockFrames * bytesPerFrame;
 
 // Clamped in float first, so that no value outside the 16-bit range (or NaN, which
-// becomes 0) reaches the conversion; then truncated toward zero.
-int16_t toPcm(float value) {
+// becomes 0) reaches the conversion; then truncated toward zero. The vector loop
+// below does the same, so with SSE2 this one is unused.
+[[maybe_unused]] int16_t toPcm(float value) {
   if (!(value == value)) return 0;
   value = std::clamp(value, -32768.0f, 32767.0f);
   return static_cast<int16_t>(value);
@@ -30,11 +31,11 @@ int16_t toPcm(float value) {
 // The whole block to 16-bit; eight values at a time where the processor has SSE2,
 // with the same clamping and truncation as toPcm.
 void convertBlock(const float* region, int16_t* pcm) {
-  int i = 0;
 #if defined(__SSE2__)
+  static_assert(blockValues % 8 == 0, "the vector loop converts whole groups of eight");
   const __m128 lowest = _mm_set1_ps(-32768.0f);
   const __m128 highest = _mm_set1_ps(32767.0f);
-  for (; i + 8 <= blockValues; i += 8) {
+  for (int i = 0; i < blockValues; i += 8) {
     __m128 low = _mm_loadu_ps(region + i);
     __m128 high = _mm_loadu_ps(region + i + 4);
     low = _mm_and_ps(low, _mm_cmpord_ps(low, low));  // NaN becomes 0
@@ -44,8 +45,9 @@ void convertBlock(const float* region, int16_t* pcm) {
     __m128i values = _mm_packs_epi32(_mm_cvttps_epi32(low), _mm_cvttps_epi32(high));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pcm + i), values);
   }
+#else
+  for (int i = 0; i < blockValues; ++i) pcm[i] = toPcm(region[i]);
 #endif
-  for (; i < blockValues; ++i) pcm[i] = toPcm(region[i]);
 }
 
 // Mixes the block's frames, calling the tick handler whenever a tick is due. A tick

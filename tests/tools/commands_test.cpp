@@ -15,6 +15,7 @@
 #include "support/song_loading.h"
 #include "tool_process.h"
 #include "tool_test_songs.h"
+#include "vantor/demo/demo_song.h"
 
 namespace vantor::test {
 namespace {
@@ -220,6 +221,10 @@ TEST_F(ToolTest, EachFailureHasItsOwnExitCode) {
       {"refused by the loader", {"info", refused}, 5},
       {"output in a missing directory", {"render", song, "-o", path("none/x.wav")}, 6},
       {"output is a directory", {"render", song, "-o", directory_.path().string()}, 6},
+      {"export without -o", {"export", "--demo"}, 2},
+      {"export of what is not XM", {"export", notXm, "-o", path("x.xm")}, 4},
+      {"export of what the loader refuses", {"export", refused, "-o", path("x.xm")}, 5},
+      {"export into a missing directory", {"export", song, "-o", path("none/x.xm")}, 6},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -229,6 +234,7 @@ TEST_F(ToolTest, EachFailureHasItsOwnExitCode) {
     EXPECT_EQ(run.output, "");
   }
   EXPECT_FALSE(std::filesystem::exists(path("x.wav"))) << "no output is left by a failed render";
+  EXPECT_FALSE(std::filesystem::exists(path("x.xm"))) << "nothing is exported of a song the loader refuses";
   ToolRun help = runTool({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("7  PulseAudio is unavailable"), std::string::npos);
@@ -246,6 +252,25 @@ TEST_F(ToolTest, EveryCommandRunsOnTheDemoSong) {
   ASSERT_EQ(trace.exitCode, 0) << trace.errors;
   EXPECT_EQ(std::count(trace.output.begin(), trace.output.end(), '\n'),
             5 * (1 + infoNumber(info.output, "channels")));
+}
+
+// The demo song as a file of its own: the demo's bytes, and so the demo's sound when
+// that file is rendered. A song file is exported unchanged.
+TEST_F(ToolTest, ExportWritesTheSongsXmBytes) {
+  ToolRun demo = runTool({"export", "--demo", "-o", path("demo.xm")});
+  ASSERT_EQ(demo.exitCode, 0) << demo.errors;
+  std::vector<unsigned char> exported = readFileBytes(path("demo.xm"));
+  std::vector<uint8_t> demoBytes = demo::demoSongBytes();
+  EXPECT_TRUE(std::equal(exported.begin(), exported.end(), demoBytes.begin(), demoBytes.end()));
+  ASSERT_EQ(runTool({"render", "--demo", "-o", path("builtin.wav"), "--seconds", "2"}).exitCode, 0);
+  ASSERT_EQ(runTool({"render", path("demo.xm"), "-o", path("file.wav"), "--seconds", "2"}).exitCode, 0);
+  EXPECT_EQ(readWav(path("builtin.wav")).data, readWav(path("file.wav")).data);
+
+  std::vector<uint8_t> xm = xm::buildXm(audibleSong());
+  ToolRun copy = runTool({"export", songFile(xm), "-o", path("copy.xm")});
+  ASSERT_EQ(copy.exitCode, 0) << copy.errors;
+  std::vector<unsigned char> copied = readFileBytes(path("copy.xm"));
+  EXPECT_TRUE(std::equal(copied.begin(), copied.end(), xm.begin(), xm.end()));
 }
 
 // Songs the loader accepts run through every command; the others fail the same way

@@ -2,9 +2,11 @@
 """Checks a recording of the sound card against what should have been heard.
 
 The recording is cut into the phases that the Windows test host announced
-("phase NAME START END", seconds of the system clock). A phase named with --match
-must be the reference, found anywhere in it by cross-correlation; its normalised
-correlation at the best alignment must reach the threshold. --quieter A:B asks that
+("phase NAME START END", seconds of the system clock), placed by the --anchor phase,
+in which the reference is heard from its start. A phase named with --match must be
+the reference, found anywhere in it by cross-correlation; its normalised correlation
+must reach the threshold, each 50 ms aligned on its own within 20 ms of the phase's
+alignment (the sound path may drop a few milliseconds). --quieter A:B asks that
 phase A be at least 20 dB below phase B, --silent that a phase holds no sound.
 
     compare_audio.py --recording REC.wav --recording-start EPOCH --phases HOST.out
@@ -21,10 +23,15 @@ import wave
 import numpy as np
 
 RATE = 44100
-EDGE_BEFORE = 0.4  # seconds left out after a phase starts (the device's latency)
+EDGE_BEFORE = 0.4  # seconds left out after a phase starts (a new buffer starts sounding)
 EDGE_AFTER = 0.2  # and before it ends
 QUIETER_DB = 20.0
 SILENT_RMS = 1e-4  # of full scale: a few units of the 16-bit sample
+ANCHOR_SECONDS = 3.0  # of the reference, found in the recording to place the phases
+CHUNK = RATE // 20  # frames compared at one alignment
+SLIP = RATE // 50  # how far one chunk's alignment may stray from its phase's
+FIT = 0.999  # a chunk that correlates less at its best alignment is halved
+MIN_PIECE = RATE // 100
 
 
 def read_wav(path):
@@ -45,19 +52,84 @@ def read_phases(path):
     return phases
 
 
+def cross_correlation(signal, pattern):
+    """Unnormalised correlation of pattern with signal at every offset where it fits."""
+    a = signal.sum(axis=1)
+    b = pattern.sum(axis=1)
+    size = 1 << int(np.ceil(np.log2(len(a) + len(b))))
+    spectrum = np.fft.rfft(a, size) * np.conj(np.fft.rfft(b, size))
+    return np.fft.irfft(spectrum, size)[: len(a) - len(b) + 1]
+
+
+def normalised_scores(signal, pattern):
+    """The normalised correlation (of the channels' sums) of pattern with signal at every
+    offset where it fits: a louder stretch of a song does not win over the one that is
+    the same."""
+    mono = signal.sum(axis=1)
+    energy = np.concatenate([[0.0], np.cumsum(mono * mono)])
+    window_energy = energy[len(pattern) :] - energy[: -len(pattern)]
+    pattern_energy = np.sum(pattern.sum(axis=1) ** 2)
+    return cross_correlation(signal, pattern) / np.sqrt(np.maximum(window_energy * pattern_energy, 1e-30))
+
+
+def correlation(x, y):
+    denominator = np.sqrt(np.sum(x * x) * np.sum(y * y))
+    return float(np.sum(x * y) / denominator) if denominator > 0 else 0.0
+
+
 def best_alignment(heard, reference):
     """Offset into reference where heard fits best, and the correlation there."""
     if len(heard) == 0 or len(reference) < len(heard):
         return 0, 0.0
-    a = heard.sum(axis=1)
-    b = reference.sum(axis=1)
-    size = 1 << int(np.ceil(np.log2(len(a) + len(b))))
-    spectrum = np.fft.rfft(b, size) * np.conj(np.fft.rfft(a, size))
-    raw = np.fft.irfft(spectrum, size)[: len(b) - len(a) + 1]
-    offset = int(np.argmax(raw))
-    part = reference[offset : offset + len(heard)]
-    denominator = np.sqrt(np.sum(heard * heard) * np.sum(part * part))
-    return offset, float(np.sum(heard * part) / denominator) if denominator > 0 else 0.0
+    offset = int(np.argmax(normalised_scores(reference, heard)))
+    return offset, correlation(heard, reference[offset : offset + len(heard)])
+
+
+def align_piece(piece, reference, expected):
+    """The piece's own alignment within SLIP frames of expected; a piece that does not
+    fit whole (the sound path dropped frames inside it) is halved, down to 10 ms, so
+    that each side of the gap finds its place. Returns the (offset, length) parts."""
+    first = max(expected - SLIP, 0)
+    region = reference[first : expected + len(piece) + SLIP]
+    if len(region) < len(piece):
+        return [(expected, len(piece))]
+    score = normalised_scores(region, piece)
+    lag = int(np.argmax(score))
+    if expected - first < len(score) and score[expected - first] >= score[lag] - 1e-9:
+        lag = expected - first  # no slip where it fits as well
+    if score[lag] < FIT and len(piece) >= 2 * MIN_PIECE:
+        half = len(piece) // 2
+        return align_piece(piece[:half], reference, first + lag) + align_piece(
+            piece[half:], reference, first + lag + half)
+    return [(first + lag, len(piece))]
+
+
+def chunked_match(heard, reference, offset):
+    """Correlation of heard with reference when each chunk may slip by up to SLIP frames
+    from the phase's alignment: the sound path (the sound server, the recorder) may drop
+    or repeat a few milliseconds. Also the chunks that slipped, and the share of 16-bit
+    values that are exactly the reference's."""
+    products = heard_energy = reference_energy = 0.0
+    slipped = exact = 0
+    for at in range(0, len(heard) - CHUNK + 1, CHUNK):
+        within = 0
+        chunk_slipped = False
+        for place, length in align_piece(heard[at : at + CHUNK], reference, offset + at):
+            piece = heard[at + within : at + within + length]
+            part = reference[place : place + length]
+            if len(part) < length:
+                return 0.0, slipped, 0.0
+            products += np.sum(piece * part)
+            heard_energy += np.sum(piece * piece)
+            reference_energy += np.sum(part * part)
+            exact += int(np.sum(np.round(piece * 32768) == np.round(part * 32768)))
+            chunk_slipped |= place != offset + at + within
+            within += length
+        slipped += chunk_slipped
+    chunks = len(heard) // CHUNK
+    if chunks == 0 or heard_energy == 0 or reference_energy == 0:
+        return 0.0, slipped, 0.0
+    return float(products / np.sqrt(heard_energy * reference_energy)), slipped, exact / (chunks * CHUNK * 2)
 
 
 def rms(samples):
@@ -68,23 +140,46 @@ def decibels(ratio):
     return 20 * np.log10(ratio) if ratio > 0 else -np.inf
 
 
+def find_anchor(recording, start_of_recording, phases, reference, anchor):
+    """Where the anchor phase's start is heard in the recording: the reference's first
+    seconds are found there. The recorder starts a variable time after it is asked to,
+    and the sound reaches the sink after a delay, so the clock alone does not place it."""
+    if anchor not in phases:
+        raise SystemExit(f"phase {anchor} was not announced by the host")
+    start, end = phases[anchor]
+    last = int((end - start_of_recording + 1.0) * RATE)  # the anchor is heard before its end
+    region = recording[: max(min(last, len(recording)), 0)]
+    pattern = reference[: int(min(ANCHOR_SECONDS, end - start - EDGE_BEFORE) * RATE)]
+    if len(region) < len(pattern) or len(pattern) == 0:
+        raise SystemExit(f"the recording ends before phase {anchor} can be found in it")
+    found = int(np.argmax(normalised_scores(region, pattern)))
+    return found, found / RATE - (start - start_of_recording)
+
+
 def measure(recording, start_of_recording, phases, reference, args):
+    anchor_frame, delay = find_anchor(recording, start_of_recording, phases, reference, args.anchor)
+    anchor_time = phases[args.anchor][0]
+    print(f"the reference starts at {anchor_frame / RATE:.3f} s of the recording ({delay:+.3f} s against the clock)")
+
     def window(name):
         if name not in phases:
             raise SystemExit(f"phase {name} was not announced by the host")
         start, end = phases[name]
-        first = int((start - start_of_recording + EDGE_BEFORE) * RATE)
-        last = int((end - start_of_recording - EDGE_AFTER) * RATE)
+        first = anchor_frame + int((start - anchor_time + EDGE_BEFORE) * RATE)
+        last = anchor_frame + int((end - anchor_time - EDGE_AFTER) * RATE)
         return recording[max(first, 0) : max(min(last, len(recording)), 0)]
 
     failures = 0
     for name in filter(None, args.match.split(",")):
         heard = window(name)
-        offset, correlation = best_alignment(heard, reference)
-        ok = correlation >= args.threshold
+        offset, whole = best_alignment(heard, reference)
+        matched, slipped, exact = chunked_match(heard, reference, offset)
+        ok = matched >= args.threshold
         failures += not ok
-        print(f"{'ok' if ok else 'FAILED'}: {name} is the reference: correlation {correlation:.5f}"
-              f" (at least {args.threshold}), {len(heard) / RATE:.2f} s heard from {offset / RATE:.3f} s on")
+        print(f"{'ok' if ok else 'FAILED'}: {name} is the reference: correlation {matched:.5f} (at least"
+              f" {args.threshold}; {whole:.5f} at one alignment, {slipped} of {len(heard) // CHUNK} pieces"
+              f" of {CHUNK / RATE * 1000:.0f} ms slipped), {exact:.1%} of the values exact, {len(heard) / RATE:.2f} s heard"
+              f" from {offset / RATE:.3f} s on")
     for pair in filter(None, args.quieter.split(",")):
         quiet, loud = pair.split(":")
         difference = decibels(rms(window(quiet)) / max(rms(window(loud)), 1e-12))
@@ -100,25 +195,28 @@ def measure(recording, start_of_recording, phases, reference, args):
 
 
 def self_check(args):
-    """A made-up session: 2 s of nothing, 4 s of signal, 2 s at -50 dB, 2 s of silence."""
+    """A made-up session: 2 s of nothing, 4 s of signal with 3 ms lost after 1.2 s, 2 s
+    at -50 dB, 2 s of silence. The recording starts 1.5 s later than the clock says."""
     rng = np.random.default_rng(7)
     reference = rng.standard_normal((8 * RATE, 2)) * 0.2
+    heard = np.concatenate([reference[: int(1.2 * RATE)], reference[int(1.203 * RATE) : 4 * RATE]])
     recording = np.zeros((10 * RATE, 2))
     delay = int(2.123 * RATE)
-    recording[delay : delay + 4 * RATE] = reference[: 4 * RATE]
-    recording[delay + 4 * RATE : delay + 6 * RATE] = reference[4 * RATE : 6 * RATE] * 10 ** (-50 / 20)
+    recording[delay : delay + len(heard)] = heard
+    after = delay + len(heard)
+    recording[after : after + 2 * RATE] = reference[4 * RATE : 6 * RATE] * 10 ** (-50 / 20)
     recording += rng.standard_normal(recording.shape) * 1e-5  # quantisation-like noise
     start = 1000.0
     phases = {
         "full": (start + 2.1, start + 6.1),
         "half": (start + 6.1, start + 8.1),
         "stopped": (start + 8.2, start + 9.9),
-        "shifted": (start + 0.5, start + 4.0),  # mostly silence: must not match
+        "shifted": (start + 0.1, start + 3.5),  # mostly silence: must not match
     }
-    args.match, args.quieter, args.silent = "full", "half:full", "stopped"
-    good = measure(recording, start, phases, reference, args) == 0
+    args.anchor, args.match, args.quieter, args.silent = "full", "full", "half:full", "stopped"
+    good = measure(recording, start - 1.5, phases, reference, args) == 0
     args.match, args.quieter, args.silent = "shifted", "full:half", "full"
-    bad = measure(recording, start, phases, reference, args)
+    bad = measure(recording, start - 1.5, phases, reference, args)
     print(f"self-check: the good session passes: {good}; the faulty one fails all 3 checks: {bad == 3}")
     return 0 if good and bad == 3 else 1
 
@@ -129,6 +227,7 @@ def main():
     parser.add_argument("--recording-start", type=float, help="system clock when the recording began")
     parser.add_argument("--phases", help="the host's output")
     parser.add_argument("--reference")
+    parser.add_argument("--anchor", default="full", help="the phase that hears the reference from its start")
     parser.add_argument("--match", default="")
     parser.add_argument("--quieter", default="")
     parser.add_argument("--silent", default="")

@@ -1,4 +1,5 @@
-// A 32-bit Windows program that drives vantor.dll the way a game engine does:
+// A Windows program that drives vantor.dll the way a game engine does (built 32-bit
+// like the plug-in, or 64-bit with its 64-bit build):
 // LoadLibrary, GetProcAddress("modproc"), a real IDirectSound with its cooperative
 // level set, then a scenario of modproc commands named on the command line.
 //
@@ -78,6 +79,42 @@ struct Sound {
   HWND window = nullptr;
 };
 
+WAVEFORMATEX pcmFormat() {
+  WAVEFORMATEX format = {};
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = 2;
+  format.nSamplesPerSec = sampleRate;
+  format.nAvgBytesPerSec = sampleRate * 4;
+  format.nBlockAlign = 4;
+  format.wBitsPerSample = 16;
+  return format;
+}
+
+// Plays a second of silence through a buffer of the host's own. The first buffer a
+// process plays starts the sound device, and under Wine that start may lose a second
+// of sound or more (the play cursor runs on while the device comes up); an engine has
+// played other sounds long before its music, and so the checks begin after this.
+void warmUp(IDirectSound* device) {
+  WAVEFORMATEX format = pcmFormat();
+  DSBUFFERDESC description = {};
+  description.dwSize = sizeof description;
+  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2;
+  description.dwBufferBytes = format.nAvgBytesPerSec;
+  description.lpwfxFormat = &format;
+  IDirectSoundBuffer* buffer = nullptr;
+  if (FAILED(device->CreateSoundBuffer(&description, &buffer, nullptr)) || buffer == nullptr) return;
+  void* region;
+  DWORD bytes;
+  if (SUCCEEDED(buffer->Lock(0, description.dwBufferBytes, &region, &bytes, nullptr, nullptr, 0))) {
+    std::memset(region, 0, bytes);
+    buffer->Unlock(region, bytes, nullptr, 0);
+  }
+  buffer->Play(0, 0, DSBPLAY_LOOPING);
+  Sleep(1500);
+  buffer->Stop();
+  buffer->Release();
+}
+
 bool openSound(Sound& sound) {
   HRESULT result = DirectSoundCreate(nullptr, &sound.device, nullptr);
   check(SUCCEEDED(result) && sound.device != nullptr, "DirectSoundCreate");
@@ -85,7 +122,9 @@ bool openSound(Sound& sound) {
   sound.window = GetDesktopWindow();
   result = sound.device->SetCooperativeLevel(sound.window, DSSCL_PRIORITY);
   check(SUCCEEDED(result), "SetCooperativeLevel");
-  return SUCCEEDED(result);
+  if (FAILED(result)) return false;
+  warmUp(sound.device);
+  return true;
 }
 
 ModProc loadPlugin(HMODULE& module) {
@@ -152,7 +191,7 @@ int runPlay(const char* songPath) {
 
     // Global focus only, then both options: played again from the start.
     modproc(4, sound.device, 1);
-    phase("focus", 1000);
+    phase("focus", 2000);
     modproc(4, sound.device, 3);
     float volume = 1.0f;
     modproc(6, &volume, 0);
@@ -255,13 +294,7 @@ int runSelfTest(const char* outputDir) {
   Sound sound;
   if (!openSound(sound)) return 1;
 
-  WAVEFORMATEX format = {};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = sampleRate;
-  format.nAvgBytesPerSec = sampleRate * 4;
-  format.nBlockAlign = 4;
-  format.wBitsPerSample = 16;
+  WAVEFORMATEX format = pcmFormat();
   DSBUFFERDESC description = {};
   description.dwSize = sizeof description;
   description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_CTRLVOLUME;

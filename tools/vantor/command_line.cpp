@@ -46,6 +46,7 @@ std::optional<Command> commandNamed(std::string_view name) {
   if (name == "info") return Command::info;
   if (name == "trace") return Command::trace;
   if (name == "play") return Command::play;
+  if (name == "export") return Command::exportXm;
   if (name == "help" || name == "--help" || name == "-h") return Command::help;
   return std::nullopt;
 }
@@ -89,6 +90,8 @@ class ArgumentReader {
     switch (options_.command) {
       case Command::render:
         return option == "--output" || option == "--seconds";
+      case Command::exportXm:
+        return option == "--output";
       case Command::trace:
         return option == "--ticks";
       case Command::play:
@@ -155,6 +158,7 @@ class ArgumentReader {
   std::string checkComplete() const {
     if (options_.song.path.empty() && !options_.song.demo) return "no song given (SONG.xm or --demo)";
     if (options_.command == Command::render && options_.outputPath.empty()) return "render needs -o OUT.wav";
+    if (options_.command == Command::exportXm && options_.outputPath.empty()) return "export needs -o OUT.xm";
     if (options_.command == Command::trace && !options_.ticks) return "trace needs --ticks N";
     return {};
   }

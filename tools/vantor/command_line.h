@@ -7,7 +7,7 @@
 
 namespace vantor::tool {
 
-enum class Command { help, render, info, trace, play };
+enum class Command { help, render, info, trace, play, exportXm };
 
 // Where the song comes from: a file, or the built-in demo song.
 struct SongSource {
@@ -20,7 +20,7 @@ struct SongSource {
 struct Options {
   Command command = Command::help;
   SongSource song{};
-  std::string outputPath{};          // render: -o
+  std::string outputPath{};          // render, export: -o
   std::optional<double> seconds{};   // render, play
   std::optional<long long> ticks{};  // trace
   double volume = 1.0;               // play

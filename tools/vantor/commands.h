@@ -10,5 +10,6 @@ int runRender(const Options& options);
 int runInfo(const Options& options);
 int runTrace(const Options& options);
 int runPlay(const Options& options);
+int runExport(const Options& options);
 
 }  // namespace vantor::tool

@@ -1,4 +1,4 @@
-// vantor: renders, describes, traces and plays XM songs with the player library.
+// vantor: renders, describes, traces, plays and exports XM songs with the player library.
 #include <cstdio>
 
 #include "command_line.h"
@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
       return runTrace(parsed.options);
     case Command::play:
       return runPlay(parsed.options);
+    case Command::exportXm:
+      return runExport(parsed.options);
     case Command::help:
       break;
   }

@@ -111,6 +111,19 @@ LoadedSong loadSongFrom(const SongSource& source) {
   return loaded;
 }
 
+std::vector<uint8_t> songBytes(const SongSource& source) {
+  if (source.demo) return demoBytes();
+  std::vector<uint8_t> bytes;
+  std::FILE* file = std::fopen(source.path.c_str(), "rb");
+  if (file == nullptr) return bytes;
+  uint8_t chunk[65536];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+  if (std::ferror(file)) bytes.clear();
+  std::fclose(file);
+  return bytes;
+}
+
 HeaderNames readHeaderNames(const SongSource& source) {
   uint8_t header[trackerNameOffset + nameLength] = {};
   SourceHandle* handle = openSource(registerSource(source));

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "command_line.h"
 #include "loading/song.h"
@@ -22,6 +23,10 @@ struct LoadedSong {
 };
 
 LoadedSong loadSongFrom(const SongSource& source);
+
+// The bytes the song is loaded from: the file's, or the demo song's XM bytes. Empty
+// when the file cannot be read.
+std::vector<uint8_t> songBytes(const SongSource& source);
 
 // The two names of the module header (20 bytes each at offsets 17 and 38), read
 // through the same byte source, with trailing blanks removed and bytes that are not
