@@ -13,6 +13,16 @@ phase A be at least 20 dB below phase B, --silent that a phase holds no sound.
                      --reference REF.wav --match full,restart --quieter half:restart
                      --silent stopped
 
+--content judges by content alone where the clock cannot place the phases (Wine under
+processor emulation runs its sound path seconds late, by a varying amount): every
+sounding stretch that is not much quieter must be the reference, value for value, in
+runs of at least 16 frames; the reference must be heard from its start --starts
+times, sound at least 20 dB quieter for --quiet-seconds, and --gaps silences of at
+least a second after the first sound. The spans of the reference heard are shown.
+
+    compare_audio.py --content --recording REC.wav --reference REF.wav --starts 2
+                     --quiet-seconds 1 --gaps 2
+
 --self-check runs the same measurements on a made-up signal and exits 0 when they
 give the expected answers.
 """
@@ -32,6 +42,10 @@ CHUNK = RATE // 20  # frames compared at one alignment
 SLIP = RATE // 50  # how far one chunk's alignment may stray from its phase's
 FIT = 0.999  # a chunk that correlates less at its best alignment is halved
 MIN_PIECE = RATE // 100
+KEY = 16  # frames that must match to place a piece of the recording in the reference
+EXACT_SHARE = 0.99  # of the frames heard at full level that must be the reference's
+SPAN_MIN = 0.3  # seconds: shorter runs of the reference are not spans of their own
+START_PLACE = 0.02  # seconds: a span that starts this early in the reference is heard from its start
 
 
 def read_wav(path):
@@ -194,6 +208,100 @@ def measure(recording, start_of_recording, phases, reference, args):
     return failures
 
 
+def read_wav16(path):
+    """The recording as one integer per frame (left in the high half), for exact matching."""
+    frames = np.round(read_wav(path) * 32768).astype(np.int64)
+    return (frames[:, 0] << 16) | (frames[:, 1] & 0xFFFF)
+
+
+def exact_runs(recording, reference):
+    """The stretches of recording that are the reference value for value: (where in the
+    recording, where in the reference, length), each at least KEY frames. Silence
+    matches nothing."""
+    index = {}
+    for at in range(len(reference) - KEY, -1, -1):  # the earliest place wins
+        key = reference[at : at + KEY]
+        if key.any():
+            index[key.tobytes()] = at
+    runs = []
+    at = 0
+    while at <= len(recording) - KEY:
+        place = index.get(recording[at : at + KEY].tobytes())
+        if place is None:
+            at += 1
+            continue
+        length = min(len(recording) - at, len(reference) - place)
+        same = recording[at : at + length] == reference[place : place + length]
+        if not same.all():
+            length = int(np.argmin(same))
+        runs.append((at, place, length))
+        at += length
+    return runs
+
+
+def spans_heard(runs):
+    """The stretches of the reference heard one after the other, in seconds (start in the
+    reference, length): runs that continue each other across a few lost or repeated
+    milliseconds form one span, and spans shorter than SPAN_MIN are left out."""
+    spans = []
+    for at, place, length in runs:
+        if spans:
+            last_at, last_place, last_length = spans[-1]
+            lost = place - (last_place + last_length)
+            if -SLIP <= lost <= SLIP and 0 <= at - (last_at + last_length) <= SLIP:
+                spans[-1] = (last_at, last_place, place + length - last_place)
+                continue
+        spans.append((at, place, length))
+    return [(place / RATE, length / RATE) for _, place, length in spans if length >= SPAN_MIN * RATE]
+
+
+def describe_spans(spans):
+    return ", ".join(f"{place:.2f}+{length:.2f}" for place, length in spans) or "none"
+
+
+def measure_content(recording, reference, args):
+    runs = exact_runs(recording, reference)
+    covered = np.zeros(len(recording), dtype=bool)
+    for at, _, length in runs:
+        covered[at : at + length] = True
+    left = (recording >> 16).astype(np.float64) / 32768
+    right = ((recording & 0xFFFF) - ((recording & 0x8000) << 1)).astype(np.float64) / 32768
+    chunks = len(recording) // MIN_PIECE
+    power = (left[: chunks * MIN_PIECE] ** 2 + right[: chunks * MIN_PIECE] ** 2).reshape(chunks, -1).mean(axis=1) / 2
+    level = np.sqrt(power)
+    exact_chunk = covered[: chunks * MIN_PIECE].reshape(chunks, -1).all(axis=1)
+    loud_level = float(np.median(level[exact_chunk])) if exact_chunk.any() else 0.0
+    silent = level <= SILENT_RMS
+    quiet = ~silent & ~exact_chunk & (level <= loud_level * 10 ** (-QUIETER_DB / 20))
+    loud = ~silent & ~quiet
+    wrong = loud & ~covered[: chunks * MIN_PIECE].reshape(chunks, -1).any(axis=1)
+    exact_share = float(np.mean(covered[: chunks * MIN_PIECE].reshape(chunks, -1)[loud])) if loud.any() else 0.0
+    heard_spans = spans_heard(runs)
+    starts = sum(place <= START_PLACE for place, _ in heard_spans)
+    gaps = 0
+    if loud.any():
+        quiet_run = 0
+        for is_silent in silent[int(np.argmax(loud)) :]:
+            quiet_run = quiet_run + 1 if is_silent else 0
+            gaps += quiet_run == 100  # a second of silence
+    heard = covered.sum() / RATE
+    failures = 0
+    checks = [
+        (exact_share >= EXACT_SHARE,
+         f"what was heard at full level is the reference: {exact_share:.2%} of it value for value"
+         f" ({heard:.2f} s), {int(wrong.sum())} pieces of 10 ms that are not"),
+        (starts >= args.starts, f"the reference is heard from its start {starts} times (at least {args.starts});"
+         f" the spans heard (start+length in seconds of it): {describe_spans(heard_spans)}"),
+        (quiet.sum() / 100 >= args.quiet_seconds,
+         f"{quiet.sum() / 100:.2f} s of sound at least {QUIETER_DB:.0f} dB quieter (at least {args.quiet_seconds})"),
+        (gaps >= args.gaps, f"{gaps} silences of a second or more after the first sound (at least {args.gaps})"),
+    ]
+    for ok, text in checks:
+        failures += not ok
+        print(f"{'ok' if ok else 'FAILED'}: {text}")
+    return failures
+
+
 def self_check(args):
     """A made-up session: 2 s of nothing, 4 s of signal with 3 ms lost after 1.2 s, 2 s
     at -50 dB, 2 s of silence. The recording starts 1.5 s later than the clock says."""
@@ -218,7 +326,31 @@ def self_check(args):
     args.match, args.quieter, args.silent = "shifted", "full:half", "full"
     bad = measure(recording, start - 1.5, phases, reference, args)
     print(f"self-check: the good session passes: {good}; the faulty one fails all 3 checks: {bad == 3}")
-    return 0 if good and bad == 3 else 1
+    return 0 if good and bad == 3 and self_check_content(args) else 1
+
+
+def self_check_content(args):
+    """A made-up late session, judged by content: the reference heard from its start
+    twice with frames lost in between and a second of -50 dB, silences between. Then
+    the same with one value in fifty changed, the first start lost and without
+    the quiet part."""
+    rng = np.random.default_rng(11)
+    reference = np.round(rng.standard_normal((4 * RATE, 2)) * 3000).astype(np.int64)
+    pieces = [np.zeros((RATE, 2), np.int64), reference[: 2 * RATE], reference[2 * RATE + 500 : 3 * RATE],
+              np.zeros((int(1.5 * RATE), 2), np.int64), reference[: 2 * RATE],
+              np.round(reference[2 * RATE : 3 * RATE] * 10 ** (-50 / 20)).astype(np.int64),
+              np.zeros((int(1.2 * RATE), 2), np.int64)]
+    session = np.concatenate(pieces)
+    as_frames = lambda frames: (frames[:, 0] << 16) | (frames[:, 1] & 0xFFFF)
+    args.starts, args.quiet_seconds, args.gaps = 2, 0.5, 2
+    good = measure_content(as_frames(session), as_frames(reference), args) == 0
+    damaged = session.copy()
+    damaged[::50, 0] += 1
+    damaged[-int(2.2 * RATE) : -int(1.2 * RATE)] = 0
+    damaged[int(1.0 * RATE) : int(1.5 * RATE)] = 0  # and the first start lost
+    bad = measure_content(as_frames(damaged), as_frames(reference), args)
+    print(f"self-check by content: the good session passes: {good}; the faulty one fails 3 checks: {bad == 3}")
+    return good and bad == 3
 
 
 def main():
@@ -232,10 +364,18 @@ def main():
     parser.add_argument("--quieter", default="")
     parser.add_argument("--silent", default="")
     parser.add_argument("--threshold", type=float, default=0.99)
+    parser.add_argument("--content", action="store_true", help="judge by content, not by the clock")
+    parser.add_argument("--starts", type=int, default=1, help="times the reference is heard from its start")
+    parser.add_argument("--quiet-seconds", type=float, default=0.0)
+    parser.add_argument("--gaps", type=int, default=0)
     parser.add_argument("--self-check", action="store_true")
     args = parser.parse_args()
     if args.self_check:
         return self_check(args)
+    if args.content:
+        if not (args.recording and args.reference):
+            parser.error("--recording and --reference are needed")
+        return 1 if measure_content(read_wav16(args.recording), read_wav16(args.reference), args) else 0
     if not (args.recording and args.recording_start is not None and args.phases and args.reference):
         parser.error("--recording, --recording-start, --phases and --reference are needed")
     failures = measure(read_wav(args.recording), args.recording_start, read_phases(args.phases),
