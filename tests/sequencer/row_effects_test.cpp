@@ -154,7 +154,7 @@ TEST(RowEffects, SampleOffsetBeyondTheSampleCancelsTheNoteAndRewinds) {
 }
 
 TEST(RowEffects, EnvelopePositionPlacesTheVolumeEnvelopeOnly) {
-  EnvelopeSpec falling = {.points = {{0, 64}, {10, 32}, {20, 0}}};
+  EnvelopePlan falling = {.points = {{0, 64}, {10, 32}, {20, 0}}};
   Replay replay(SongBuilder()
                     .channels(2)
                     .instrument()

@@ -66,40 +66,40 @@ void parseEffect(std::string_view cell, std::string_view field, NoteCell& out) {
   out.effectParam = parseHexByte(cell, field.substr(1));
 }
 
-void fillEnvelope(const EnvelopeSpec& spec, EnvelopePoint* points, uint8_t& count, uint8_t& sustain,
+void fillEnvelope(const EnvelopePlan& plan, EnvelopePoint* points, uint8_t& count, uint8_t& sustain,
                   uint8_t& loopStart, uint8_t& loopEnd, uint8_t& type) {
-  if (spec.points.empty()) return;
-  count = static_cast<uint8_t>(std::min<std::size_t>(spec.points.size(), envelopePointSlots));
+  if (plan.points.empty()) return;
+  count = static_cast<uint8_t>(std::min<std::size_t>(plan.points.size(), envelopePointSlots));
   for (int i = 0; i < count; ++i) {
-    points[i] = {static_cast<uint16_t>(spec.points[i].first), static_cast<uint16_t>(spec.points[i].second)};
+    points[i] = {static_cast<uint16_t>(plan.points[i].first), static_cast<uint16_t>(plan.points[i].second)};
   }
   type = EnvelopeOn;
-  if (spec.sustainPoint >= 0) {
+  if (plan.sustainPoint >= 0) {
     type |= EnvelopeSustain;
-    sustain = static_cast<uint8_t>(spec.sustainPoint);
+    sustain = static_cast<uint8_t>(plan.sustainPoint);
   }
-  if (spec.loopStart >= 0) {
+  if (plan.loopStart >= 0) {
     type |= EnvelopeLoop;
-    loopStart = static_cast<uint8_t>(spec.loopStart);
-    loopEnd = static_cast<uint8_t>(spec.loopEnd);
+    loopStart = static_cast<uint8_t>(plan.loopStart);
+    loopEnd = static_cast<uint8_t>(plan.loopEnd);
   }
 }
 
 // A falling saw, loud enough to be heard in any mix.
-Sample* buildSample(const SampleSpec& spec) {
+Sample* buildSample(const SamplePlan& plan) {
   auto* sample = static_cast<Sample*>(std::calloc(1, sizeof(Sample)));
-  sample->length = spec.length;
-  sample->data = allocateSampleData(spec.length);
-  for (uint32_t i = 0; i < spec.length; ++i) sample->data[i] = static_cast<int16_t>(8000 - (i * 500) % 16000);
-  bool loops = spec.loopLength != 0 && spec.loopMode != LoopNone;
-  sample->loopStart = loops ? spec.loopStart : 0;
-  sample->loopLength = loops ? spec.loopLength : spec.length;
-  sample->loopMode = loops ? spec.loopMode : LoopNone;
-  sample->volume = spec.volume;
-  sample->finetune = spec.finetune;
-  sample->panning = spec.panning;
+  sample->length = plan.length;
+  sample->data = allocateSampleData(plan.length);
+  for (uint32_t i = 0; i < plan.length; ++i) sample->data[i] = static_cast<int16_t>(8000 - (i * 500) % 16000);
+  bool loops = plan.loopLength != 0 && plan.loopMode != LoopNone;
+  sample->loopStart = loops ? plan.loopStart : 0;
+  sample->loopLength = loops ? plan.loopLength : plan.length;
+  sample->loopMode = loops ? plan.loopMode : LoopNone;
+  sample->volume = plan.volume;
+  sample->finetune = plan.finetune;
+  sample->panning = plan.panning;
   sample->bitsPerSample = 16;
-  sample->relativeNote = spec.relativeNote;
+  sample->relativeNote = plan.relativeNote;
   return sample;
 }
 
@@ -156,7 +156,7 @@ SongBuilder& SongBuilder::globalVolume(int volume) {
 }
 
 SongBuilder& SongBuilder::pattern(int number, int rowCount) {
-  std::erase_if(patterns_, [number](const PatternSpec& spec) { return spec.number == number; });
+  std::erase_if(patterns_, [number](const PatternPlan& plan) { return plan.number == number; });
   patterns_.push_back({number, rowCount, {}});
   return *this;
 }
@@ -172,7 +172,7 @@ SongBuilder& SongBuilder::row(int index, std::string_view text) {
   return *this;
 }
 
-SongBuilder& SongBuilder::instrument(std::vector<SampleSpec> samples) {
+SongBuilder& SongBuilder::instrument(std::vector<SamplePlan> samples) {
   instruments_.push_back({});
   instruments_.back().samples = std::move(samples);
   return *this;
@@ -183,12 +183,12 @@ SongBuilder& SongBuilder::keymap(int firstNote, int lastNote, int slot) {
   return *this;
 }
 
-SongBuilder& SongBuilder::volumeEnvelope(const EnvelopeSpec& envelope) {
+SongBuilder& SongBuilder::volumeEnvelope(const EnvelopePlan& envelope) {
   instruments_.back().volumeEnvelope = envelope;
   return *this;
 }
 
-SongBuilder& SongBuilder::panningEnvelope(const EnvelopeSpec& envelope) {
+SongBuilder& SongBuilder::panningEnvelope(const EnvelopePlan& envelope) {
   instruments_.back().panningEnvelope = envelope;
   return *this;
 }
@@ -199,11 +199,11 @@ SongBuilder& SongBuilder::fadeout(int perTick) {
 }
 
 SongBuilder& SongBuilder::autoVibrato(int type, int sweep, int depth, int rate) {
-  InstrumentSpec& spec = instruments_.back();
-  spec.vibratoType = type;
-  spec.vibratoSweep = sweep;
-  spec.vibratoDepth = depth;
-  spec.vibratoRate = rate;
+  InstrumentPlan& plan = instruments_.back();
+  plan.vibratoType = type;
+  plan.vibratoSweep = sweep;
+  plan.vibratoDepth = depth;
+  plan.vibratoRate = rate;
   return *this;
 }
 
@@ -217,8 +217,8 @@ Song* SongBuilder::build() const {
     song->orderPatternSpan = std::max(song->orderPatternSpan, orders_[i] + 1);
   }
   song->patternCount = song->orderPatternSpan;
-  for (const PatternSpec& spec : patterns_)
-    song->patternCount = std::max(song->patternCount, spec.number + 1);
+  for (const PatternPlan& plan : patterns_)
+    song->patternCount = std::max(song->patternCount, plan.number + 1);
   song->flags = linear_ ? LinearFrequencyTable : 0;
   song->defaultSpeed = static_cast<int16_t>(speed_);
   song->defaultBpm = static_cast<int16_t>(bpm_);
@@ -230,8 +230,8 @@ Song* SongBuilder::build() const {
       static_cast<Pattern*>(std::calloc(static_cast<std::size_t>(song->patternCount), sizeof(Pattern)));
   for (int number = 0; number < song->patternCount; ++number) {
     int rowCount = undescribedPatternRows;
-    for (const PatternSpec& spec : patterns_) {
-      if (spec.number == number) rowCount = spec.rowCount;
+    for (const PatternPlan& plan : patterns_) {
+      if (plan.number == number) rowCount = plan.rowCount;
     }
     Pattern& pattern = song->patterns[number];
     pattern.rowCount = static_cast<uint32_t>(rowCount);
@@ -240,42 +240,42 @@ Song* SongBuilder::build() const {
           std::calloc(static_cast<std::size_t>(rowCount) * channels, sizeof(NoteCell)));
     }
   }
-  for (const PatternSpec& spec : patterns_) {
-    for (const auto& [index, text] : spec.rows) {
+  for (const PatternPlan& plan : patterns_) {
+    for (const auto& [index, text] : plan.rows) {
       std::vector<std::string_view> cells = split(text, '|');
-      if (index < 0 || index >= spec.rowCount || cells.size() > channels) {
+      if (index < 0 || index >= plan.rowCount || cells.size() > channels) {
         throw std::invalid_argument("row " + std::to_string(index) + " does not fit its pattern: " + text);
       }
       for (std::size_t c = 0; c < cells.size(); ++c)
-        cellAt(*song, spec.number, index, static_cast<int>(c)) = parseCell(cells[c]);
+        cellAt(*song, plan.number, index, static_cast<int>(c)) = parseCell(cells[c]);
     }
   }
 
   song->instrumentCount = static_cast<int16_t>(instruments_.size());
   song->instruments = static_cast<Instrument*>(std::calloc(instruments_.size(), sizeof(Instrument)));
   for (std::size_t i = 0; i < instruments_.size(); ++i) {
-    const InstrumentSpec& spec = instruments_[i];
+    const InstrumentPlan& plan = instruments_[i];
     Instrument& instrument = song->instruments[i];
-    instrument.sampleCount = static_cast<uint32_t>(spec.samples.size());
+    instrument.sampleCount = static_cast<uint32_t>(plan.samples.size());
     for (int slot = 0; slot < instrumentSampleSlots; ++slot) {
       instrument.samples[slot] =
-          slot < static_cast<int>(spec.samples.size()) ? buildSample(spec.samples[slot]) : &emptySample;
+          slot < static_cast<int>(plan.samples.size()) ? buildSample(plan.samples[slot]) : &emptySample;
     }
-    for (const auto& [range, slot] : spec.keymapRanges) {
+    for (const auto& [range, slot] : plan.keymapRanges) {
       for (int note = range.first; note <= range.second; ++note)
         instrument.keymap[note] = static_cast<uint8_t>(slot);
     }
-    fillEnvelope(spec.volumeEnvelope, instrument.volumeEnvelopePoints, instrument.volumeEnvelopePointCount,
+    fillEnvelope(plan.volumeEnvelope, instrument.volumeEnvelopePoints, instrument.volumeEnvelopePointCount,
                  instrument.volumeEnvelopeSustainPoint, instrument.volumeEnvelopeLoopStart,
                  instrument.volumeEnvelopeLoopEnd, instrument.volumeEnvelopeType);
-    fillEnvelope(spec.panningEnvelope, instrument.panningEnvelopePoints, instrument.panningEnvelopePointCount,
+    fillEnvelope(plan.panningEnvelope, instrument.panningEnvelopePoints, instrument.panningEnvelopePointCount,
                  instrument.panningEnvelopeSustainPoint, instrument.panningEnvelopeLoopStart,
                  instrument.panningEnvelopeLoopEnd, instrument.panningEnvelopeType);
-    instrument.fadeout = static_cast<uint16_t>(spec.fadeout);
-    instrument.vibratoType = static_cast<uint8_t>(spec.vibratoType);
-    instrument.vibratoSweep = static_cast<uint8_t>(spec.vibratoSweep);
-    instrument.vibratoDepth = static_cast<uint8_t>(spec.vibratoDepth);
-    instrument.vibratoRate = static_cast<uint8_t>(spec.vibratoRate);
+    instrument.fadeout = static_cast<uint16_t>(plan.fadeout);
+    instrument.vibratoType = static_cast<uint8_t>(plan.vibratoType);
+    instrument.vibratoSweep = static_cast<uint8_t>(plan.vibratoSweep);
+    instrument.vibratoDepth = static_cast<uint8_t>(plan.vibratoDepth);
+    instrument.vibratoRate = static_cast<uint8_t>(plan.vibratoRate);
   }
   return song;
 }

@@ -29,7 +29,7 @@
 
 namespace vantor::test {
 
-struct SampleSpec {
+struct SamplePlan {
   uint32_t length = 1024;
   uint32_t loopStart = 0;
   uint32_t loopLength = 0;  // 0: no loop (the sample then gets loopLength = length)
@@ -40,7 +40,7 @@ struct SampleSpec {
   int8_t relativeNote = 0;
 };
 
-struct EnvelopeSpec {
+struct EnvelopePlan {
   std::vector<std::pair<int, int>> points;  // (tick, value)
   int sustainPoint = -1;                    // -1: no sustain
   int loopStart = -1;                       // -1: no loop
@@ -65,11 +65,11 @@ class SongBuilder {
   SongBuilder& row(int index, std::string_view text);
 
   // Adds the next instrument (numbered from 1). Every note maps to slot 0.
-  SongBuilder& instrument(std::vector<SampleSpec> samples = {SampleSpec{}});
+  SongBuilder& instrument(std::vector<SamplePlan> samples = {SamplePlan{}});
   // For the last instrument: notes first..last (0-based) use sample slot `slot`.
   SongBuilder& keymap(int firstNote, int lastNote, int slot);
-  SongBuilder& volumeEnvelope(const EnvelopeSpec& envelope);
-  SongBuilder& panningEnvelope(const EnvelopeSpec& envelope);
+  SongBuilder& volumeEnvelope(const EnvelopePlan& envelope);
+  SongBuilder& panningEnvelope(const EnvelopePlan& envelope);
   SongBuilder& fadeout(int perTick);
   SongBuilder& autoVibrato(int type, int sweep, int depth, int rate);
 
@@ -77,16 +77,16 @@ class SongBuilder {
   Song* build() const;
 
  private:
-  struct PatternSpec {
+  struct PatternPlan {
     int number;
     int rowCount;
     std::vector<std::pair<int, std::string>> rows;
   };
-  struct InstrumentSpec {
-    std::vector<SampleSpec> samples;
+  struct InstrumentPlan {
+    std::vector<SamplePlan> samples;
     std::vector<std::pair<std::pair<int, int>, int>> keymapRanges;
-    EnvelopeSpec volumeEnvelope;
-    EnvelopeSpec panningEnvelope;
+    EnvelopePlan volumeEnvelope;
+    EnvelopePlan panningEnvelope;
     int fadeout = 0;
     int vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
   };
@@ -98,8 +98,8 @@ class SongBuilder {
   std::vector<int> orders_ = {0};
   int restartPosition_ = 0;
   int globalVolume_ = 64;
-  std::vector<PatternSpec> patterns_;
-  std::vector<InstrumentSpec> instruments_;
+  std::vector<PatternPlan> patterns_;
+  std::vector<InstrumentPlan> instruments_;
 };
 
 // One cell from its text (format above).
