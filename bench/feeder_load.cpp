@@ -33,20 +33,7 @@ FeederLoad measureFeeder(const std::vector<uint8_t>& bytes, double seconds) {
 
   platform::SoftwareDevice device(platform::CursorMode::clock);
   device.setRecording(false);
-  WAVEFORMATEX format{};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = mixRate;
-  format.nAvgBytesPerSec = mixRate * bytesPerFrame;
-  format.nBlockAlign = bytesPerFrame;
-  format.wBitsPerSample = 16;
-  DSBUFFERDESC description{};
-  description.dwSize = sizeof(DSBUFFERDESC);
-  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2;
-  description.dwBufferBytes = ringBytes;
-  description.lpwfxFormat = &format;
-  IDirectSoundBuffer* buffer = nullptr;
-  device.CreateSoundBuffer(&description, &buffer, nullptr);
+  IDirectSoundBuffer* buffer = createRingBuffer(&device, 0);
   if (buffer == nullptr || !allocateMixBuffer()) {
     if (buffer != nullptr) buffer->Release();
     freeSong(song);

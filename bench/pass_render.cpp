@@ -48,24 +48,6 @@ double threadCpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-IDirectSoundBuffer* createRing(platform::SoftwareDevice& device) {
-  WAVEFORMATEX format{};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = mixRate;
-  format.nAvgBytesPerSec = mixRate * bytesPerFrame;
-  format.nBlockAlign = bytesPerFrame;
-  format.wBitsPerSample = 16;
-  DSBUFFERDESC description{};
-  description.dwSize = sizeof(DSBUFFERDESC);
-  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2;
-  description.dwBufferBytes = ringBytes;
-  description.lpwfxFormat = &format;
-  IDirectSoundBuffer* buffer = nullptr;
-  device.CreateSoundBuffer(&description, &buffer, nullptr);
-  return buffer;
-}
-
 }  // namespace
 
 Song* loadFromMemory(const std::vector<uint8_t>& bytes) {
@@ -82,7 +64,7 @@ PassRender renderPass(const std::vector<uint8_t>& bytes, double maxSeconds, bool
 
   platform::SoftwareDevice device;
   device.setRecording(false);
-  IDirectSoundBuffer* buffer = createRing(device);
+  IDirectSoundBuffer* buffer = createRingBuffer(&device, 0);
   auto* ring = static_cast<platform::SoftwareBuffer*>(buffer);
   resetForPlay(song);
   watch = PassWatch{};

@@ -30,25 +30,6 @@ vantor::platform::SoftwareDevice& device() {
   return *instance;
 }
 
-// The stream's buffer: 16-bit stereo PCM at the mix rate holding the whole ring.
-IDirectSoundBuffer* createRingBuffer() {
-  WAVEFORMATEX format = {};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = vantor::mixRate;
-  format.nAvgBytesPerSec = vantor::mixRate * vantor::bytesPerFrame;
-  format.nBlockAlign = vantor::bytesPerFrame;
-  format.wBitsPerSample = 16;
-  DSBUFFERDESC description = {};
-  description.dwSize = sizeof(DSBUFFERDESC);
-  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_CTRLVOLUME;
-  description.dwBufferBytes = vantor::ringBytes;
-  description.lpwfxFormat = &format;
-  IDirectSoundBuffer* buffer = nullptr;
-  if (FAILED(device().CreateSoundBuffer(&description, &buffer, nullptr))) return nullptr;
-  return buffer;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -62,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // What the stream does at play start, without the feeder thread; freeSong below
   // releases the buffer and the mix buffer again.
   resetForPlay(song);
-  soundBuffer = createRingBuffer();
+  soundBuffer = createRingBuffer(&device(), DSBCAPS_CTRLVOLUME);
   if (soundBuffer != nullptr && allocateMixBuffer()) {
     currentSong = song;
     blockIndex = 0;

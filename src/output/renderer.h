@@ -34,6 +34,12 @@ extern Song* currentSong;
 extern int blockIndex;
 extern MixBuffer mixBuffer;
 
+// The ring buffer's sample format: 16-bit stereo PCM at the mix rate.
+WAVEFORMATEX ringFormat();
+// Creates a buffer of that format holding the whole ring (ringBytes), software-mixed
+// with a true play cursor, plus `extraFlags`; null when the device refuses.
+IDirectSoundBuffer* createRingBuffer(IDirectSound* device, DWORD extraFlags);
+
 // Allocates the zeroed mix buffer (ringFrames x 8 + 256 bytes); false when that fails.
 bool allocateMixBuffer();
 void freeMixBuffer();

@@ -16,6 +16,32 @@ constexpr std::size_t mixBufferSpareBytes = 256;
 bool mixBufferAllocationMustFail = false;
 }  // namespace
 
+WAVEFORMATEX ringFormat() {
+  WAVEFORMATEX format = {};
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = 2;
+  format.nSamplesPerSec = mixRate;
+  format.nAvgBytesPerSec = mixRate * bytesPerFrame;
+  format.nBlockAlign = bytesPerFrame;
+  format.wBitsPerSample = 16;
+  format.cbSize = 0;
+  return format;
+}
+
+IDirectSoundBuffer* createRingBuffer(IDirectSound* device, DWORD extraFlags) {
+  WAVEFORMATEX format = ringFormat();
+  DSBUFFERDESC description = {};
+  description.dwSize = sizeof(DSBUFFERDESC);
+  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2 | extraFlags;
+  description.dwBufferBytes = ringBytes;
+  description.dwReserved = 0;
+  description.lpwfxFormat = &format;
+  IDirectSoundBuffer* buffer = nullptr;
+  HRESULT result = device->CreateSoundBuffer(&description, &buffer, nullptr);
+  // A failed call hands nothing over, whatever it left in the pointer.
+  return FAILED(result) ? nullptr : buffer;
+}
+
 void failNextMixBufferAllocation(bool fail) { mixBufferAllocationMustFail = fail; }
 
 bool allocateMixBuffer() {

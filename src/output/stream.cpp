@@ -18,29 +18,12 @@ namespace {
 
 constexpr DWORD feederPollMilliseconds = 5;
 
-// 16-bit stereo PCM at the mix rate, in a looping buffer that holds the whole ring.
+// The ring buffer, with global focus and volume control as the host asked.
 bool createSoundBuffer(IDirectSound* device, int globalFocus, int volumeControl) {
-  WAVEFORMATEX format = {};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = mixRate;
-  format.nAvgBytesPerSec = mixRate * bytesPerFrame;
-  format.nBlockAlign = bytesPerFrame;
-  format.wBitsPerSample = 16;
-  format.cbSize = 0;
-
-  DSBUFFERDESC description = {};
-  description.dwSize = sizeof(DSBUFFERDESC);
-  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2;
-  if (globalFocus != 0) description.dwFlags |= DSBCAPS_GLOBALFOCUS;
-  if (volumeControl != 0) description.dwFlags |= DSBCAPS_CTRLVOLUME;
-  description.dwBufferBytes = ringBytes;
-  description.dwReserved = 0;
-  description.lpwfxFormat = &format;
-
-  HRESULT result = device->CreateSoundBuffer(&description, &soundBuffer, nullptr);
-  // A failed call hands nothing over, whatever it left in the pointer.
-  if (FAILED(result)) soundBuffer = nullptr;
+  DWORD flags = 0;
+  if (globalFocus != 0) flags |= DSBCAPS_GLOBALFOCUS;
+  if (volumeControl != 0) flags |= DSBCAPS_CTRLVOLUME;
+  soundBuffer = createRingBuffer(device, flags);
   return soundBuffer != nullptr;
 }
 

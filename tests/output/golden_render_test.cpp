@@ -55,13 +55,7 @@ int blocksFor(double seconds) { return static_cast<int>(seconds * mixRate / bloc
 uint64_t renderHash(Song* song, int blocks) {
   platform::SoftwareDevice device;
   device.setRecording(false);
-  WAVEFORMATEX format{};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = mixRate;
-  format.nAvgBytesPerSec = mixRate * bytesPerFrame;
-  format.nBlockAlign = bytesPerFrame;
-  format.wBitsPerSample = 16;
+  WAVEFORMATEX format = ringFormat();
   DSBUFFERDESC description{};
   description.dwSize = sizeof(DSBUFFERDESC);
   description.dwBufferBytes = ringBytes;

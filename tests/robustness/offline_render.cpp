@@ -56,25 +56,6 @@ class HangGuard {
   std::thread thread_;
 };
 
-// The stream's buffer: 16-bit stereo PCM at the mix rate holding the whole ring.
-IDirectSoundBuffer* createRingBuffer(platform::SoftwareDevice& device) {
-  WAVEFORMATEX format = {};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = mixRate;
-  format.nAvgBytesPerSec = mixRate * bytesPerFrame;
-  format.nBlockAlign = bytesPerFrame;
-  format.wBitsPerSample = 16;
-  DSBUFFERDESC description = {};
-  description.dwSize = sizeof(DSBUFFERDESC);
-  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2;
-  description.dwBufferBytes = ringBytes;
-  description.lpwfxFormat = &format;
-  IDirectSoundBuffer* buffer = nullptr;
-  if (FAILED(device.CreateSoundBuffer(&description, &buffer, nullptr))) return nullptr;
-  return buffer;
-}
-
 int64_t nonZeroValuesOfBlock(platform::SoftwareBuffer& buffer, int block) {
   std::vector<int16_t> values(blockFrames * 2);
   buffer.read(static_cast<DWORD>(block * blockFrames * bytesPerFrame), blockFrames * bytesPerFrame,
@@ -108,7 +89,7 @@ RenderResult renderOffline(const std::string& name, const std::vector<uint8_t>& 
   platform::SoftwareDevice device;
   device.setRecording(false);
   resetForPlay(song);
-  soundBuffer = createRingBuffer(device);
+  soundBuffer = createRingBuffer(&device, 0);
   auto* buffer = static_cast<platform::SoftwareBuffer*>(soundBuffer);
   if (buffer != nullptr && allocateMixBuffer()) {
     songTickHandler = song->tickHandler;

@@ -33,13 +33,7 @@ struct Pass {
 
 Pass renderOnePass(Song* song) {
   platform::SoftwareDevice device;
-  WAVEFORMATEX format{};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = mixRate;
-  format.nAvgBytesPerSec = mixRate * bytesPerFrame;
-  format.nBlockAlign = bytesPerFrame;
-  format.wBitsPerSample = 16;
+  WAVEFORMATEX format = ringFormat();
   DSBUFFERDESC description{};
   description.dwSize = sizeof(DSBUFFERDESC);
   description.dwBufferBytes = ringBytes;

@@ -10,25 +10,6 @@ namespace {
 
 constexpr int blockBytes = blockFrames * bytesPerFrame;
 
-// The same format and size as the stream's ring buffer.
-IDirectSoundBuffer* createRingBuffer(platform::SoftwareDevice& device) {
-  WAVEFORMATEX format{};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = mixRate;
-  format.nAvgBytesPerSec = mixRate * bytesPerFrame;
-  format.nBlockAlign = bytesPerFrame;
-  format.wBitsPerSample = 16;
-  DSBUFFERDESC description{};
-  description.dwSize = sizeof description;
-  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2;
-  description.dwBufferBytes = ringBytes;
-  description.lpwfxFormat = &format;
-  IDirectSoundBuffer* buffer = nullptr;
-  if (device.CreateSoundBuffer(&description, &buffer, nullptr) != DS_OK) return nullptr;
-  return buffer;
-}
-
 }  // namespace
 
 OfflineRenderer::OfflineRenderer(Song* song) : song_(song), block_(blockBytes) {
@@ -36,7 +17,7 @@ OfflineRenderer::OfflineRenderer(Song* song) : song_(song), block_(blockBytes) {
   device_.setRecording(false);
   stopSong(song_);
   resetForPlay(song_);
-  soundBuffer = createRingBuffer(device_);
+  soundBuffer = createRingBuffer(&device_, 0);
   if (soundBuffer == nullptr || !allocateMixBuffer()) return;
   buffer_ = device_.newestBuffer();
   currentSong = song_;
