@@ -16,16 +16,6 @@
 
 namespace vantor::bench {
 
-namespace {
-
-double threadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-}  // namespace
-
 FeederLoad measureFeeder(const std::vector<uint8_t>& bytes, double seconds) {
   FeederLoad load;
   Song* song = loadFromMemory(bytes);

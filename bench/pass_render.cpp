@@ -42,13 +42,13 @@ void watchingTick(Song* song) {
   if (!watch.playedRows.insert({song->orderPosition, song->row}).second) watch.ended = true;
 }
 
+}  // namespace
+
 double threadCpuSeconds() {
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
-
-}  // namespace
 
 Song* loadFromMemory(const std::vector<uint8_t>& bytes) {
   memoryBlock = {bytes.data(), static_cast<uint32_t>(bytes.size()), 0};

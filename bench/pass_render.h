@@ -20,6 +20,9 @@ struct PassRender {
 // Loads the XM bytes through the memory source; null when the loader refuses them.
 Song* loadFromMemory(const std::vector<uint8_t>& bytes);
 
+// CPU seconds the calling thread has used.
+double threadCpuSeconds();
+
 // Renders one pass, or maxSeconds of audio when that is shorter; the hash costs about
 // as much as the rendering itself, so it is only computed on request.
 PassRender renderPass(const std::vector<uint8_t>& bytes, double maxSeconds, bool withHash);
