@@ -102,6 +102,15 @@ TEST_F(MixerTest, PassToTheLoopEndCoversExactlyTheFramesBeforeIt) {
   expectPosition(voicePool[0], 5, 0, directionForward);
 }
 
+// A voice standing exactly on the loop end wraps before it plays: it plays the value
+// at loopStart, not the one at the loop end.
+TEST_F(MixerTest, VoiceExactlyOnTheLoopEndWrapsBeforePlaying) {
+  Sample& sample = makeSample(ramp(12, 100), LoopForward, 4, 4);
+  play(0, sample, frames(8), frames(1));
+  EXPECT_EQ(mixLeft(1), (std::vector<float>{400}));
+  expectPosition(voicePool[0], 5, 0, directionForward);
+}
+
 // A forward loop shorter than one step: the overshoot wraps by several loop lengths.
 TEST_F(MixerTest, ForwardLoopShorterThanTheStepWrapsSeveralTimes) {
   Sample& sample = makeSample(ramp(12, 100), LoopForward, 10, 2, {1000});
