@@ -17,7 +17,8 @@
 namespace vantor {
 namespace {
 
-// Hands out a memory region for each Lock and records the calls.
+// Hands out a memory region for each Lock and records the calls. Like a real buffer,
+// it gives no second region to a caller that offers no place for one.
 class FakeSoundBuffer final : public IDirectSoundBuffer {
  public:
   enum class Regions { Whole, ShortFirst, Split, None };
@@ -43,12 +44,14 @@ class FakeSoundBuffer final : public IDirectSoundBuffer {
 
   HRESULT STDMETHODCALLTYPE Lock(DWORD offset, DWORD bytes, LPVOID* first, LPDWORD firstBytes, LPVOID* second,
                                  LPDWORD secondBytes, DWORD flags) override {
-    bool cleared = *first == nullptr && *firstBytes == 0 && *second == nullptr && *secondBytes == 0;
+    bool secondOffered = second != nullptr && secondBytes != nullptr;
+    bool cleared = *first == nullptr && *firstBytes == 0 &&
+                   (!secondOffered || (*second == nullptr && *secondBytes == 0));
     locks.push_back({offset, bytes, flags, cleared});
     if (regions == Regions::None) return DSERR_BUFFERLOST;
     *first = memory.data() + offset;
     *firstBytes = regions == Regions::Whole ? bytes : firstRegionBytes;
-    if (regions == Regions::Split) {
+    if (regions == Regions::Split && secondOffered) {
       *second = secondMemory.data();
       *secondBytes = bytes - firstRegionBytes;
     }
