@@ -1,5 +1,6 @@
 // Instruments, envelopes, sample headers and sample data.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <cstdlib>
 #include <vector>
@@ -119,6 +120,15 @@ TEST(XmInstruments, SeventeenSamplesFailAfterEarlierInstrumentsLoaded) {
   EXPECT_EQ(song->instruments[1].sampleCount, 0u);
   EXPECT_EQ(song->instruments[2].sampleCount, 0u);
   EXPECT_TRUE(freeSong(song));  // the sanitizer build checks it frees each record once
+}
+
+TEST(XmInstruments, SixteenSamplesAllLoad) {
+  XmInstrument full;
+  for (int slot = 0; slot < 16; ++slot) full.samples.push_back(XmSample::eightBit({slot + 1}));
+  auto song = loadInstruments({full});
+  ASSERT_TRUE(song);
+  ASSERT_EQ(song->instruments[0].sampleCount, 16u);
+  EXPECT_EQ(song->instruments[0].samples[15]->data[0], 16 << 8);
 }
 
 TEST(XmSamples, SixteenBitLengthsAndLoopsAreHalvedWithAForwardGuard) {
@@ -301,6 +311,25 @@ void provideRamp(void* buffer, uint32_t byteCount, int bitsPerSample, int instru
   providerCalls.push_back({byteCount, bitsPerSample, instrumentIndex, sampleIndex});
   auto* bytes = static_cast<uint8_t*>(buffer);
   for (uint32_t i = 0; i < byteCount; ++i) bytes[i] = static_cast<uint8_t>(i + 1);
+}
+
+// Records the request and leaves the buffer as allocated.
+void recordRequest(void*, uint32_t byteCount, int bitsPerSample, int instrumentIndex, int sampleIndex) {
+  providerCalls.push_back({byteCount, bitsPerSample, instrumentIndex, sampleIndex});
+}
+
+// A length declared far beyond the file: the provider is asked for the bytes the file
+// holds, and the storage (which starts one value before data[0]) is sized for them.
+TEST(XmSamples, ProviderIsAskedOnlyForTheBytesTheFileHolds) {
+  XmSample huge = XmSample::eightBit({});
+  huge.lengthField = 0x7FFFFFFC;
+  huge.rawData = std::vector<uint8_t>(1500, 1);
+  providerCalls.clear();
+  auto song = loadFromMemory(buildXm(moduleWith({XmInstrument::withSample(huge)})), recordRequest);
+  ASSERT_TRUE(song);
+  ASSERT_EQ(providerCalls.size(), 1u);
+  EXPECT_EQ(providerCalls[0].byteCount, 1500u);
+  EXPECT_LT(malloc_usable_size(firstSample(song).data - 1), 4096u);
 }
 
 TEST(XmSamples, ProviderDataIsPlainPcmAndTheFileBytesAreSkipped) {
