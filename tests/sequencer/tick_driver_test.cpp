@@ -39,6 +39,12 @@ TEST(TickDriver, RightmostPositionEffectOfARowWins) {
   EXPECT_EQ(farBreak.playRows(2), (Positions{{0, 0}, {1, 0}}));
 }
 
+// 63 is the highest break row kept: the last row of a 64-row pattern.
+TEST(TickDriver, BreakToRow63StartsTheNextPatternThere) {
+  Replay replay(SongBuilder().speed(1).orders({0, 1}).pattern(0, 2).rows({"... .. .. D63"}).build());
+  EXPECT_EQ(replay.playRows(2), (Positions{{0, 0}, {1, 63}}));
+}
+
 TEST(TickDriver, PatternLoopPlaysItsRowsThreeTimes) {
   Replay replay(
       SongBuilder().speed(1).pattern(0, 10).row(4, "... .. .. E60").row(7, "... .. .. E62").build());

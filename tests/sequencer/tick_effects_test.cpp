@@ -173,6 +173,13 @@ TEST(TickEffects, VolumeSlidesShareOneMemory) {
   EXPECT_EQ(replay.channel(0).volume, 34);
 }
 
+// From volume 16 at speed 6, A42 slides up by 4 on five ticks (36); down by 2 would give 6.
+TEST(TickEffects, VolumeSlideWithBothNibblesSlidesUp) {
+  Replay replay(SongBuilder().speed(6).instrument().pattern(0, 4).rows({"C-4 01 20 A42"}).build());
+  replay.playRow();
+  EXPECT_EQ(replay.channel(0).volume, 36);
+}
+
 TEST(TickEffects, TremorCountsTheRowTickAndZeroCountsSilence) {
   Replay replay(SongBuilder().speed(6).instrument().pattern(0, 4).rows({"C-4 01 .. T12"}).build());
   std::vector<int> offsets;
