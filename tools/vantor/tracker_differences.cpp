@@ -13,6 +13,7 @@ namespace {
 
 constexpr int mixChunkFrames = 1024;
 constexpr int32_t fullFadeout = 65536;
+constexpr uint8_t glissandoControl = 0x3;  // E3x: vantor reads and ignores it
 
 bool givesNote(const NoteCell& cell) { return cell.note >= 1 && cell.note <= keymapSize; }
 
@@ -105,7 +106,7 @@ void DifferenceFinder::checkRow() {
         sounding(channel.voice))
       record(CellRule::envelopePositionWithPanning, here(c));
 
-    if (isExtended(cell, 0x3)) {
+    if (isExtended(cell, glissandoControl)) {
       tracker.glissando = extendedValue(cell) != 0;
       tracker.glissandoCell = here(c);
     }
@@ -191,6 +192,7 @@ void DifferenceFinder::checkPatternLoop() {
   if (naturalEnd) pendingLoop_.active = false;
 }
 
+// Only the voices' positions matter here: where a sample has run out, its voice stops.
 void DifferenceFinder::mixTick() {
   static float scratch[2 * mixChunkFrames];
   for (int32_t left = song_->samplesPerTick; left > 0; left -= mixChunkFrames)
