@@ -32,13 +32,15 @@ void writeText(const std::filesystem::path& path, const std::string& text) {
 class SetupTest : public ::testing::Test {
  protected:
   SetupTest() {
-    // No package and no foreign architecture is installed; id -u answers $STUB_UID.
+    // No package and no foreign architecture is installed, sudo is refused, and id -u
+    // answers $STUB_UID.
     writeText(directory_ / "bin/dpkg-query", "#!/bin/sh\nexit 1\n");
     writeText(directory_ / "bin/dpkg",
               "#!/bin/sh\n[ \"$1\" = --print-foreign-architectures ] || exec /usr/bin/dpkg \"$@\"\n");
     writeText(directory_ / "bin/id",
               "#!/bin/sh\n[ \"$1\" = -u ] && { echo \"$STUB_UID\"; exit 0; }\nexec /usr/bin/id \"$@\"\n");
-    for (const char* name : {"dpkg-query", "dpkg", "id"})
+    writeText(directory_ / "bin/sudo", "#!/bin/sh\nexit 1\n");
+    for (const char* name : {"dpkg-query", "dpkg", "sudo", "id"})
       std::filesystem::permissions(directory_ / "bin" / name, std::filesystem::perms::owner_all);
   }
 
