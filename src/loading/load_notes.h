@@ -48,6 +48,15 @@ struct LoadNotes {
   int sampleLengthsLimited;  // declared lengths of 2^30 values or more
   int loopsClamped;          // loops reaching beyond their sample, made to fit or removed
   int envelopesLimited;      // point counts above 12, indexes above 12 or values above 64
+
+  // Samples whose type byte carries the stereo bit: their data is read as one mono
+  // sample, both channels one after the other. Not a repair, so describeLoadNotes
+  // leaves it out; a tool names the first few (0-based instrument index and slot).
+  int stereoSamples;
+  struct SampleSlot {
+    int instrument;
+    int slot;
+  } firstStereoSamples[3];
 };
 
 // The notes of the most recent load (all clear before the first one).

@@ -27,6 +27,7 @@ constexpr uint32_t sampleLengthLimit = (uint32_t{1} << 30) - 1;
 constexpr uint8_t typeForwardLoop = 0x01;
 constexpr uint8_t typePingPongLoop = 0x02;
 constexpr uint8_t typeSixteenBit = 0x10;
+constexpr uint8_t typeStereo = 0x20;  // not played as stereo: noted only
 
 enum class InstrumentRead { Whole, Cut, Refused };
 
@@ -258,6 +259,12 @@ void leaveEmpty(Instrument& instrument) {
   std::fill(std::begin(instrument.samples), std::end(instrument.samples), &emptySample);
 }
 
+void noteStereoSample(LoadNotes& notes, int instrumentIndex, int slot) {
+  const int kept = static_cast<int>(std::size(notes.firstStereoSamples));
+  if (notes.stereoSamples < kept) notes.firstStereoSamples[notes.stereoSamples] = {instrumentIndex, slot};
+  ++notes.stereoSamples;
+}
+
 // Creates the instrument's samples from their headers and reads their data.
 bool takeSamples(XmLoad& load, int instrumentIndex, const SampleHeader* headers, uint16_t sampleCount) {
   Instrument& instrument = load.song.instruments[instrumentIndex];
@@ -270,6 +277,7 @@ bool takeSamples(XmLoad& load, int instrumentIndex, const SampleHeader* headers,
     if (sample == nullptr) return refuse(load, LoadRefusal::OutOfMemory);
     instrument.samples[slot] = sample;
     applySampleHeader(headers[slot], *sample, load.notes);
+    if (headers[slot].type & typeStereo) noteStereoSample(load.notes, instrumentIndex, slot);
   }
   for (int slot = 0; slot < sampleCount; ++slot) {
     if (!readSampleData(load, headers[slot], *instrument.samples[slot], instrumentIndex, slot)) return false;

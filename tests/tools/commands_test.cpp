@@ -188,7 +188,8 @@ TEST_F(ToolTest, InfoShowsTheHeaderAndWhatTheLoaderLimited) {
       "default BPM: 140\n"
       "one pass: 0:02.141 (94440 frames)\n"  // 24 rows of 5 ticks of 787 frames
       "loader notes:\n"
-      "  restart position 5 reset to 0\n";
+      "  restart position 5 reset to 0\n"
+      "sounds different from trackers: none — the song plays as trackers play it, as far as these rules go\n";
   EXPECT_EQ(info.output, expected);
 }
 

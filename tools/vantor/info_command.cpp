@@ -1,13 +1,15 @@
-// vantor info: what the module header says, what the loader made of it, and how long
-// one pass of the song lasts.
+// vantor info: what the module header says, what the loader made of it, how long
+// one pass of the song lasts, and where it sounds different from trackers.
 #include <cstdio>
 #include <string>
 
 #include "commands.h"
+#include "difference_report.h"
 #include "exit_codes.h"
 #include "loading/load_notes.h"
 #include "song_input.h"
 #include "song_pass.h"
+#include "tracker_differences.h"
 
 namespace vantor::tool {
 
@@ -40,8 +42,11 @@ void printLoaderNotes(const LoadNotes& notes) {
 
 int runInfo(const Options& options) {
   LoadedSong loaded = loadSongFrom(options.song);
-  if (loaded.song == nullptr) return loaded.exitCode;
   LoadNotes notes = lastLoadNotes();  // the notes of this load, before anything else runs
+  if (loaded.song == nullptr) {
+    if (loaded.exitCode == exitRefusedSong) explainRefusal(notes, readHeaderNames(options.song).version);
+    return loaded.exitCode;
+  }
   HeaderNames names = readHeaderNames(options.song);
   Song& song = *loaded.song;
 
@@ -56,7 +61,8 @@ int runInfo(const Options& options) {
   std::printf("frequency table: %s\n", (song.flags & LinearFrequencyTable) != 0 ? "linear" : "Amiga");
   std::printf("default speed: %d\n", song.defaultSpeed);
   std::printf("default BPM: %d\n", song.defaultBpm);
-  PassLength pass = measurePass(&song);
+  DifferenceFinder differences(&song);
+  PassLength pass = measurePass(&song, [&](const Song&, const TickCall& call) { differences.afterTick(call); });
   if (pass.limited) {
     std::printf("one pass: more than %s (no row comes back within it)\n",
                 formatDuration(pass.frames).c_str());
@@ -65,6 +71,7 @@ int runInfo(const Options& options) {
                 static_cast<unsigned long long>(pass.frames));
   }
   printLoaderNotes(notes);
+  printTrackerDifferences(differences.findings(), notes, names.version);
   return exitSuccess;
 }
 

@@ -21,6 +21,7 @@ constexpr const char* demoSourceName = "demo";
 constexpr std::size_t moduleNameOffset = 17;
 constexpr std::size_t trackerNameOffset = 38;
 constexpr std::size_t nameLength = 20;
+constexpr std::size_t versionOffset = 58;
 
 // The memory source reads the block only while a load runs, but the names are read
 // later from the same bytes, so they live as long as the tool.
@@ -125,11 +126,12 @@ std::vector<uint8_t> songBytes(const SongSource& source) {
 }
 
 HeaderNames readHeaderNames(const SongSource& source) {
-  uint8_t header[trackerNameOffset + nameLength] = {};
+  uint8_t header[versionOffset + 2] = {};
   SourceHandle* handle = openSource(registerSource(source));
   readSource(header, sizeof header, handle);
   closeSource(handle);
-  return {cleanName(header + moduleNameOffset), cleanName(header + trackerNameOffset)};
+  return {cleanName(header + moduleNameOffset), cleanName(header + trackerNameOffset),
+          static_cast<uint16_t>(header[versionOffset] | header[versionOffset + 1] << 8)};
 }
 
 }  // namespace vantor::tool

@@ -3,6 +3,7 @@
 // standard error and turned into the tool's exit code.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,10 +31,12 @@ std::vector<uint8_t> songBytes(const SongSource& source);
 
 // The two names of the module header (20 bytes each at offsets 17 and 38), read
 // through the same byte source, with trailing blanks removed and bytes that are not
-// printable ASCII shown as '?'.
+// printable ASCII shown as '?'; and the format version after them, which the loader
+// does not read.
 struct HeaderNames {
   std::string module{};
   std::string tracker{};
+  uint16_t version = 0;  // 0x0104 for version 1.04
 };
 
 HeaderNames readHeaderNames(const SongSource& source);

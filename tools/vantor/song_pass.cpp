@@ -6,7 +6,6 @@
 
 #include "output/play_start.h"
 #include "sequencer/channel.h"
-#include "tick_watch.h"
 
 namespace vantor::tool {
 
@@ -31,12 +30,13 @@ bool PassTracker::comesBack(const Song& song) {
   return !playedRows_.insert(row).second;
 }
 
-PassLength measurePass(Song* song) {
+PassLength measurePass(Song* song, const TickWatch::Listener& alsoWatching) {
   resetForPlay(song);
   PassTracker tracker;
   std::optional<uint64_t> end;
   TickWatch watch(song, [&](const Song& played, const TickCall& call) {
     if (call.rowTick && !end && tracker.comesBack(played)) end = call.startFrame;
+    if (!end && alsoWatching) alsoWatching(played, call);
   });
   while (!end && watch.framesTicked() < passLimitFrames) song->tickHandler(song);
   if (end && *end <= passLimitFrames) return {*end, false};

@@ -10,6 +10,7 @@
 
 #include "loading/song.h"
 #include "output/renderer.h"
+#include "tick_watch.h"
 
 namespace vantor::tool {
 
@@ -34,8 +35,9 @@ struct PassLength {
 // Runs the song's own sequencer from play start, without mixing (voices never steer
 // the song), until one pass ends. The song is left wherever that was, and keeps what
 // its effects changed for later plays (a finetune set by E5x), so measure on a song
-// that will not be played afterwards.
-PassLength measurePass(Song* song);
+// that will not be played afterwards. A listener, when given, is shown every tick of
+// the pass (not the row that begins the second pass) and may mix.
+PassLength measurePass(Song* song, const TickWatch::Listener& alsoWatching = nullptr);
 
 }  // namespace vantor::tool
 
