@@ -4,9 +4,11 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "framework/host_throw.h"
 #include "framework/reporting.h"
 
 namespace pellgameapi {
@@ -14,6 +16,7 @@ namespace pellgameapi {
 static_assert(offsetof(pellerrsexception, text) == 0 && offsetof(pellerrsexception, reserved) == 4096 &&
                   sizeof(pellerrsexception) == 4100,
               "the host is built against this layout");
+static_assert(sizeof(unsigned int) == sizeof(uint32_t), "the header's reserved is the 32-bit word");
 
 namespace {
 
@@ -42,6 +45,10 @@ pellerrsexception::~pellerrsexception() {}
 
 pellerrs& pellerrs::operator=(const pellerrs&) { return *this; }
 
+// In exception mode the report leaves this frame by a throw that, in the build for
+// Microsoft-ABI hosts, runs no destructor of ours on its way: nothing here may hold a
+// lock or own memory when it throws. report owns nothing, and every call before the
+// throw (the formatting, the logger) has returned.
 void pellerrs::reporterror(const char* format, ...) {
   const uint32_t throwing = exceptionMode;
   pellerrsexception report;
@@ -61,7 +68,7 @@ void pellerrs::reporterror(const char* format, ...) {
   // The message may hold percent signs of its own, so it goes to the log as text.
   frameworkLogger.log("%s", report.text);
 
-  if (throwing != 0) throw pellerrsexception(report);
+  if (throwing != 0) throwToHost(report);
 
   const char* caption = captionText.text != nullptr ? captionText.text : "";
   MessageBoxA(parentWindow, report.text, caption, messageBoxStyle);

@@ -1,12 +1,19 @@
 // The command entry: each command is one small function; modproc only dispatches.
 // Player operations report failure by their result; here a failure the host cannot
 // recover from becomes a fatal error, and everything else is left unreported.
+//
+// A command does not report its failure itself: it returns it, and modproc reports it
+// once the command has returned. In exception mode the report leaves through modproc
+// as an exception, and in the build for Microsoft-ABI hosts that exception passes our
+// frames without running their destructors; so the only frames it passes are
+// modproc's and reporterror's, and neither holds a lock or owns memory.
 #include "host/modproc.h"
 
 #include <dsound.h>
 #include <windows.h>
 
 #include <cstdint>
+#include <type_traits>
 
 #include "framework/pellerrs.h"
 #include "framework/reporting.h"
@@ -21,23 +28,18 @@ Song* loadedSong = nullptr;
 
 namespace {
 
-enum Command : uint32_t {
-  setCaption = 0,
-  setExceptionMode = 1,
-  loadFromFile = 2,
-  loadFromMemory = 3,
-  play = 4,
-  stop = 5,
-  setVolume = 6,
-};
-
-constexpr uint32_t globalFocusOption = 1u << 0;
-constexpr uint32_t volumeControlOption = 1u << 1;
-
 // The memory source ignores the name it is opened with.
 constexpr char memoryLoadName[] = "memload";
 
-using pellgameapi::pellerrs;
+// A command's fatal error: the message's format and the one text it may name (the
+// file name of a failed load). No format: the command succeeded.
+struct Failure {
+  const char* format = nullptr;
+  const char* name = "";
+};
+static_assert(std::is_trivially_destructible_v<Failure>, "modproc's frame owns nothing when it reports");
+
+constexpr Failure succeeded{};
 
 void storeCaption(const char* caption, uint32_t ownerWindow) {
   pellgameapi::captionText.assign(caption);  // a null caption counts as empty
@@ -51,16 +53,15 @@ void releaseLoadedSong() {
   loadedSong = nullptr;
 }
 
-void loadFile(const char* name) {
+Failure loadFile(const char* name) {
   releaseLoadedSong();
   setFileCallbacks(fileOpen, fileClose, fileRead, fileSeek, fileTell);
   loadedSong = loadSong(name, nullptr);
-  if (loadedSong == nullptr) {
-    pellerrs::reporterror("vantor; failed while loading file '%s'", name != nullptr ? name : "(null)");
-  }
+  if (loadedSong == nullptr) return {"vantor; failed while loading file '%s'", name != nullptr ? name : "(null)"};
+  return succeeded;
 }
 
-void loadMemory(const void* base, uint32_t size) {
+Failure loadMemory(const void* base, uint32_t size) {
   releaseLoadedSong();
   // The block is the host's and is not copied; a block without a base holds nothing.
   memoryBlock = {static_cast<const uint8_t*>(base), base != nullptr ? size : 0, 0};
@@ -68,59 +69,64 @@ void loadMemory(const void* base, uint32_t size) {
   loadedSong = loadSong(memoryLoadName, nullptr);
   // The host may release the block as soon as the command returns.
   memoryBlock = {};
-  if (loadedSong == nullptr) pellerrs::reporterror("vantor; failed while loading file from memory");
+  if (loadedSong == nullptr) return {"vantor; failed while loading file from memory"};
+  return succeeded;
 }
 
 // A song that cannot start (no device, a refused buffer) stays loaded and silent,
 // and the host is not told.
-void playLoadedSong(IDirectSound* device, uint32_t options) {
-  if (loadedSong == nullptr) pellerrs::reporterror("vantor::play; song not yet loaded.");
-  const int globalFocus = (options & globalFocusOption) != 0 ? 1 : 0;
-  const int volumeControl = (options & volumeControlOption) != 0 ? 1 : 0;
+Failure playLoadedSong(IDirectSound* device, uint32_t options) {
+  if (loadedSong == nullptr) return {"vantor::play; song not yet loaded."};
+  const int globalFocus = (options & VANTOR_GLOBAL_FOCUS) != 0 ? 1 : 0;
+  const int volumeControl = (options & VANTOR_VOLUME_CONTROL) != 0 ? 1 : 0;
   static_cast<void>(playSong(loadedSong, device, globalFocus, volumeControl));
+  return succeeded;
 }
 
-void stopLoadedSong() {
-  if (loadedSong == nullptr) pellerrs::reporterror("vantor::stop; song not yet loaded.");
+Failure stopLoadedSong() {
+  if (loadedSong == nullptr) return {"vantor::stop; song not yet loaded."};
   stopSong(loadedSong);
+  return succeeded;
 }
 
 // The host's float is read before the song is checked; volatile keeps the read
 // there. Without a float nothing is read and the volume stays as it is.
-void setLoadedSongVolume(const void* volume) {
+Failure setLoadedSongVolume(const void* volume) {
   const float value = volume != nullptr ? *static_cast<const volatile float*>(volume) : 0.0f;
-  if (loadedSong == nullptr) pellerrs::reporterror("vantor::vol; song not yet loaded.");
+  if (loadedSong == nullptr) return {"vantor::vol; song not yet loaded."};
   if (volume != nullptr) setSongVolume(loadedSong, value);
+  return succeeded;
+}
+
+Failure runCommand(int32_t cmd, void* arg, uint32_t arg2) {
+  switch (static_cast<uint32_t>(cmd)) {  // negative commands count as large ones
+    case VANTOR_SET_CAPTION:
+      storeCaption(static_cast<const char*>(arg), arg2);
+      return succeeded;
+    case VANTOR_SET_EXCEPTION_MODE:
+      pellgameapi::exceptionMode = arg2;
+      return succeeded;
+    case VANTOR_LOAD_FILE:
+      return loadFile(static_cast<const char*>(arg));
+    case VANTOR_LOAD_MEMORY:
+      return loadMemory(arg, arg2);
+    case VANTOR_PLAY:
+      return playLoadedSong(static_cast<IDirectSound*>(arg), arg2);
+    case VANTOR_STOP:
+      return stopLoadedSong();
+    case VANTOR_SET_VOLUME:
+      return setLoadedSongVolume(arg);
+    default:
+      return succeeded;  // unknown commands do nothing and report nothing
+  }
 }
 
 }  // namespace
 }  // namespace vantor
 
-void WINAPIV modproc(int32_t cmd, void* arg, uint32_t arg2) {
-  using namespace vantor;
-  switch (static_cast<uint32_t>(cmd)) {  // negative commands count as large ones
-    case setCaption:
-      storeCaption(static_cast<const char*>(arg), arg2);
-      break;
-    case setExceptionMode:
-      pellgameapi::exceptionMode = arg2;
-      break;
-    case loadFromFile:
-      loadFile(static_cast<const char*>(arg));
-      break;
-    case loadFromMemory:
-      loadMemory(arg, arg2);
-      break;
-    case play:
-      playLoadedSong(static_cast<IDirectSound*>(arg), arg2);
-      break;
-    case stop:
-      stopLoadedSong();
-      break;
-    case setVolume:
-      setLoadedSongVolume(arg);
-      break;
-    default:
-      break;  // unknown commands do nothing and report nothing
-  }
+void VANTOR_CDECL modproc(int32_t cmd, void* arg, uint32_t arg2) {
+  const vantor::Failure failure = vantor::runCommand(cmd, arg, arg2);
+  // Every frame of the command has returned; the failed load's name, if any, is the
+  // host's own text. A message without %s leaves the name unread.
+  if (failure.format != nullptr) pellgameapi::pellerrs::reporterror(failure.format, failure.name);
 }

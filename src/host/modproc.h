@@ -1,5 +1,6 @@
 // The library's one command entry, through which the host engine drives it, and
-// the module state behind the commands.
+// the module state behind the commands. modproc, its command numbers and play options
+// are declared in include/vantor.h:
 //
 //   cmd  arg                           arg2
 //   0    caption text                  owner window of the error message box
@@ -12,18 +13,12 @@
 //
 // Any other cmd, negative ones included, does nothing. A load that fails, and play,
 // stop or volume without a loaded song, end in pellgameapi::pellerrs::reporterror.
+// modproc is not noexcept: in exception mode a fatal error leaves it as a
+// pellgameapi::pellerrsexception.
 #pragma once
-
-#include <windows.h>
-
-#include <cstdint>
 
 #include "framework/exports.h"
 #include "loading/song.h"
-
-// Exported under its plain name with the C calling convention. Not noexcept: in
-// exception mode a fatal error leaves it as a pellgameapi::pellerrsexception.
-extern "C" VANTOR_EXPORT void WINAPIV modproc(int32_t cmd, void* arg, uint32_t arg2);
 
 namespace vantor {
 

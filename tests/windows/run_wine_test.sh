@@ -16,7 +16,7 @@
 # exit 0 when it does, printing "native" or "emulated", else 1 with the reason.
 #
 # Where the kernel runs no 32-bit programs, qemu-user can run Wine's 32-bit half
-# (registered for 32-bit x86 programs with binfmt_misc; ./scripts/setup does that).
+# (registered for 32-bit x86 programs with binfmt_misc; ./scripts/setup --test does that).
 # Emulated Wine plays its sound seconds late, by a varying amount, and may lose a
 # moment of it, so the clock cannot place the host's phases in the recording: the
 # sound is then judged by content alone (compare_audio.py --content), value for value.
@@ -111,7 +111,7 @@ for tool in wineserver pulseaudio parecord pactl; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
 "$python" -c 'import numpy' 2>/dev/null || missing+=("python3-numpy")
-[ ${#missing[@]} -eq 0 ] || unavailable "missing ${missing[*]} (./scripts/setup installs them as root)"
+[ ${#missing[@]} -eq 0 ] || unavailable "missing ${missing[*]} (./scripts/setup --test installs them as root)"
 if ! "$wine_loader" --version >/dev/null 2>&1; then
   unavailable "$bits-bit Wine cannot start here"
 fi
@@ -158,7 +158,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
   echo "wine test: prefix created in $(($(date +%s) - started)) s" >&2
 fi
-wineserver -p  # one Wine session for every run below
+# One Wine session for every run below. A server of this prefix may still linger from
+# a run just before (--can-run-32 leaves one for a few seconds), and -p fails then.
+wineserver -k 2>/dev/null || true
+wineserver -p
 
 # The folder a game developer gets, with the host beside the plug-in.
 app=$work/app

@@ -1,0 +1,469 @@
+// A Windows program that drives vantor.dll the way a game engine does: it is linked
+// against the DLL's import library (modproc and the two error classes come from there),
+// creates a real IDirectSound with its cooperative level set, and runs a scenario of
+// commands named on the command line.
+//
+//   vantor_host play SONG.xm       load from file, play with each option, volume,
+//                                  stop, play again, load from memory while playing;
+//                                  before that, fatal errors caught and the library
+//                                  used again from another thread
+//   vantor_host errors             exception mode: every fatal message caught as
+//                                  pellgameapi::pellerrsexception by reference and by
+//                                  value, reporterror called by the host, the exported
+//                                  members used
+//   vantor_host msgbox             message-box mode: the process must end with 69
+//   vantor_host selftest DIR       DirectSound alone, without the plug-in: plays a
+//                                  known signal and writes it to DIR/selftest-reference.wav
+//
+// Each phase of sound is announced on stdout as "phase NAME START END" in seconds of
+// the system clock, so that run_wine_test.sh can cut the recording of the sound
+// card into the same phases. The exit code is 0 when every check passed.
+#include "host_scenario.h"
+
+#include <vantor.h>
+
+#include "host_system.h"
+
+using pellgameapi::pellerrs;
+using pellgameapi::pellerrsexception;
+
+namespace {
+
+constexpr DWORD sampleRate = 44100;
+constexpr DWORD bufferBytes = 353600;  // the plug-in's ring: 88400 frames of 16-bit stereo
+
+int failures = 0;
+
+bool same(const char* first, const char* second) { return strcmp(first, second) == 0; }
+
+// Seconds since 1970 from the system clock, which Wine shares with the machine.
+double wallClock() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return static_cast<double>(ticks - 116444736000000000ull) / 1e7;
+}
+
+// Lets the sound run for a while and announces the span as a named phase.
+void phase(const char* name, DWORD milliseconds) {
+  double start = wallClock();
+  Sleep(milliseconds);
+  printf("phase %s %.3f %.3f\n", name, start, wallClock());
+  fflush(nullptr);
+}
+
+WAVEFORMATEX pcmFormat() {
+  WAVEFORMATEX format = {};
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = 2;
+  format.nSamplesPerSec = sampleRate;
+  format.nAvgBytesPerSec = sampleRate * 4;
+  format.nBlockAlign = 4;
+  format.wBitsPerSample = 16;
+  return format;
+}
+
+// Plays a second of silence through a buffer of the host's own. The first buffer a
+// process plays starts the sound device, and under Wine that start may lose a second
+// of sound or more (the play cursor runs on while the device comes up); an engine has
+// played other sounds long before its music, and so the checks begin after this.
+void warmUp(IDirectSound* device) {
+  WAVEFORMATEX format = pcmFormat();
+  DSBUFFERDESC description = {};
+  description.dwSize = sizeof description;
+  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2;
+  description.dwBufferBytes = format.nAvgBytesPerSec;
+  description.lpwfxFormat = &format;
+  IDirectSoundBuffer* buffer = nullptr;
+  if (device->CreateSoundBuffer(&description, &buffer, nullptr) < 0 || buffer == nullptr) return;
+  void* region;
+  DWORD bytes;
+  if (buffer->Lock(0, description.dwBufferBytes, &region, &bytes, nullptr, nullptr, 0) >= 0) {
+    memset(region, 0, bytes);
+    buffer->Unlock(region, bytes, nullptr, 0);
+  }
+  buffer->Play(0, 0, DSBPLAY_LOOPING);
+  Sleep(1500);
+  buffer->Stop();
+  buffer->Release();
+}
+
+IDirectSound* openSound() {
+  IDirectSound* device = nullptr;
+  HRESULT result = DirectSoundCreate(nullptr, &device, nullptr);
+  check(result >= 0 && device != nullptr, "DirectSoundCreate");
+  if (device == nullptr) return nullptr;
+  result = device->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY);
+  check(result >= 0, "SetCooperativeLevel");
+  if (result < 0) return nullptr;
+  warmUp(device);
+  return device;
+}
+
+// The whole file in a block from malloc, or null.
+char* readFile(const char* path, DWORD& size) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, 1, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  size = GetFileSize(file, nullptr);
+  char* bytes = static_cast<char*>(malloc(size + 1));
+  DWORD read = 0;
+  if (bytes != nullptr && (ReadFile(file, bytes, size, &read, nullptr) == 0 || read != size)) {
+    free(bytes);
+    bytes = nullptr;
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+// What one command did in exception mode: its message and reserved word when it
+// threw a pellerrsexception, caught by reference or by value.
+struct Outcome {
+  enum { returned, caughtByType, caughtOther } how = returned;
+  char text[4096] = {};
+  unsigned int reserved = 0;
+};
+
+void commandByReference(int cmd, void* arg, unsigned int arg2, Outcome& outcome) {
+  try {
+    modproc(cmd, arg, arg2);
+  } catch (pellerrsexception& error) {
+    outcome.how = Outcome::caughtByType;
+    memcpy(outcome.text, error.text, sizeof outcome.text);
+    outcome.reserved = error.reserved;
+  } catch (...) {
+    outcome.how = Outcome::caughtOther;
+  }
+}
+
+void commandByValue(int cmd, void* arg, unsigned int arg2, Outcome& outcome) {
+  try {
+    modproc(cmd, arg, arg2);
+  } catch (pellerrsexception error) {
+    outcome.how = Outcome::caughtByType;
+    memcpy(outcome.text, error.text, sizeof outcome.text);
+    outcome.reserved = error.reserved;
+  } catch (...) {
+    outcome.how = Outcome::caughtOther;
+  }
+}
+
+void checkOutcome(const Outcome& outcome, int cmd, const char* caughtHow, const char* expected) {
+  bool ok = expected == nullptr ? outcome.how == Outcome::returned
+                                : outcome.how == Outcome::caughtByType && same(outcome.text, expected) &&
+                                      outcome.reserved == 0;
+  printf("%s: command %d %s: %s (got %s \"%s\", reserved %u)\n", ok ? "ok" : "FAILED", cmd, caughtHow,
+         expected != nullptr ? expected : "returns", outcome.how == Outcome::returned ? "a return" : "a throw",
+         outcome.text, outcome.reserved);
+  fflush(nullptr);
+  if (!ok) ++failures;
+}
+
+// The command throws expected, caught by reference and by value with reserved 0; or,
+// with no expected text, returns.
+void expectFatal(int cmd, void* arg, unsigned int arg2, const char* expected) {
+  Outcome byReference;
+  commandByReference(cmd, arg, arg2, byReference);
+  checkOutcome(byReference, cmd, "by reference", expected);
+  Outcome byValue;
+  commandByValue(cmd, arg, arg2, byValue);
+  checkOutcome(byValue, cmd, "by value", expected);
+}
+
+// The fatal error of each command that has one, with no song loaded.
+void expectEachFatalError() {
+  float volume = 0.5f;
+  expectFatal(VANTOR_PLAY, nullptr, 0, "vantor::play; song not yet loaded.");
+  expectFatal(VANTOR_STOP, nullptr, 0, "vantor::stop; song not yet loaded.");
+  expectFatal(VANTOR_SET_VOLUME, &volume, 0, "vantor::vol; song not yet loaded.");
+  char missing[] = "no-such-song.xm";
+  expectFatal(VANTOR_LOAD_FILE, missing, 0, "vantor; failed while loading file 'no-such-song.xm'");
+  char garbage[64] = "not an extended module";
+  expectFatal(VANTOR_LOAD_MEMORY, garbage, sizeof garbage, "vantor; failed while loading file from memory");
+}
+
+// A class of the host's own on the exception: reaches the protected default constructor.
+struct HostError : pellerrsexception {
+  HostError() {}
+};
+
+// reporterror called by the host, and the members the host calls itself: the copy
+// constructor, both assignments, the destructor and the protected constructor.
+void checkReportAndMembers() {
+  try {
+    pellerrs::reporterror("host %s %d%% %c", "error", 42, 'x');
+  } catch (pellerrsexception& error) {
+    check(same(error.text, "host error 42% x") && error.reserved == 0, "the host's own reporterror, formatted");
+  }
+
+  char* longText = static_cast<char*>(malloc(5001));
+  memset(longText, 'm', 5000);
+  longText[5000] = 0;
+  try {
+    pellerrs::reporterror("%s", longText);
+  } catch (pellerrsexception error) {
+    check(strlen(error.text) == 4095 && memcmp(error.text, longText, 4095) == 0,
+          "a 5000-character report is cut at 4095 characters");
+  }
+  free(longText);
+
+  try {
+    pellerrs::reporterror("first");
+  } catch (pellerrsexception& first) {
+    first.reserved = 7;
+    pellerrsexception copy(first);
+    check(same(copy.text, "first") && copy.reserved == 0, "the copy constructor copies the text, not reserved");
+    try {
+      pellerrs::reporterror("second");
+    } catch (pellerrsexception second) {
+      pellerrsexception& assigned = (second = first);
+      check(&assigned == &second && same(second.text, "first") && second.reserved == 7,
+            "assignment copies text and reserved and returns the object");
+    }
+  }
+
+  HostError fresh;
+  bool zero = fresh.reserved == 0;
+  for (char c : fresh.text) zero = zero && c == 0;
+  check(zero, "the protected constructor leaves text and reserved zero");
+
+  pellerrs first, second;
+  check(&(first = second) == &first, "pellerrs assignment returns the object");
+}
+
+int runErrors() {
+  modproc(VANTOR_SET_EXCEPTION_MODE, nullptr, VANTOR_EXCEPTION_MODE);
+  expectEachFatalError();
+  expectFatal(7, nullptr, 0, nullptr);
+  expectFatal(-1, nullptr, 0, nullptr);
+  checkReportAndMembers();
+  checkMemberConventions();
+  return failures == 0 ? 0 : 1;
+}
+
+int runMessageBox() {
+  char caption[] = "vantor host";
+  modproc(VANTOR_SET_CAPTION, caption, 0);
+  modproc(VANTOR_SET_EXCEPTION_MODE, nullptr, VANTOR_EXCEPTION_MODE);
+  modproc(VANTOR_SET_EXCEPTION_MODE, nullptr, VANTOR_MESSAGE_BOX_MODE);
+  modproc(VANTOR_STOP, nullptr, 0);  // no song: the box, then the end of the process with 69
+  printf("FAILED: modproc returned from a fatal error in message-box mode\n");
+  return 1;
+}
+
+// A caption longer than the caption buffer, so that storing it takes the library's
+// text lock to grow the buffer.
+char longCaption[301];
+
+DWORD __stdcall setLongCaption(void*) {
+  modproc(VANTOR_SET_CAPTION, longCaption, 0);
+  return 0;
+}
+
+// A fatal error leaves the library through frames that, for some hosts, are passed
+// without running their destructors; afterwards a command from another thread must
+// still get the text lock, and the song must load and play.
+void checkUsableAfterFatalErrors() {
+  modproc(VANTOR_SET_EXCEPTION_MODE, nullptr, VANTOR_EXCEPTION_MODE);
+  expectEachFatalError();
+  memset(longCaption, 'c', sizeof longCaption - 1);
+  HANDLE thread = CreateThread(nullptr, 0, setLongCaption, nullptr, 0, nullptr);
+  check(thread != nullptr && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0,
+        "after the caught fatal errors another thread sets a long caption");
+  if (thread != nullptr) CloseHandle(thread);
+}
+
+int runPlay(const char* songPath) {
+  checkUsableAfterFatalErrors();
+  IDirectSound* device = openSound();
+  if (device == nullptr) return 1;
+
+  char caption[] = "vantor host";
+  modproc(VANTOR_SET_CAPTION, caption, 0);
+  try {
+    char name[260] = {};
+    memcpy(name, songPath, strlen(songPath) < sizeof name ? strlen(songPath) : sizeof name - 1);
+    modproc(VANTOR_LOAD_FILE, name, 0);
+
+    // Neither option: no volume control, full level from the start.
+    modproc(VANTOR_PLAY, device, 0);
+    phase("full", 5000);
+    modproc(VANTOR_STOP, nullptr, 0);
+    phase("stopped", 1500);
+
+    // Global focus only, then both options: played again from the start.
+    modproc(VANTOR_PLAY, device, VANTOR_GLOBAL_FOCUS);
+    phase("focus", 2000);
+    modproc(VANTOR_PLAY, device, VANTOR_GLOBAL_FOCUS | VANTOR_VOLUME_CONTROL);
+    float volume = 1.0f;
+    modproc(VANTOR_SET_VOLUME, &volume, 0);
+    phase("restart", 3000);
+    volume = 0.5f;
+    modproc(VANTOR_SET_VOLUME, &volume, 0);
+    phase("half", 2000);
+
+    // Load from memory while playing: the playing song stops, the new one waits.
+    DWORD size = 0;
+    char* bytes = readFile(songPath, size);
+    check(bytes != nullptr && size > 0, "song file read for the memory load");
+    modproc(VANTOR_LOAD_MEMORY, bytes, size);
+    if (bytes != nullptr) memset(bytes, 0, size);  // the library must not read the block any more
+    free(bytes);
+    phase("reloaded", 1500);
+
+    // Volume control only: silent until the volume is given.
+    modproc(VANTOR_PLAY, device, VANTOR_VOLUME_CONTROL);
+    phase("silent", 1500);
+    volume = 1.0f;
+    modproc(VANTOR_SET_VOLUME, &volume, 0);
+    phase("memory", 3000);
+    modproc(VANTOR_STOP, nullptr, 0);
+    phase("end", 1000);
+  } catch (pellerrsexception& error) {
+    printf("FAILED: a fatal error while playing: %s\n", error.text);
+    ++failures;
+  }
+  device->Release();
+  return failures == 0 ? 0 : 1;
+}
+
+// A known, non-repeating test signal: noise shaped by a slow triangle sweep, so that
+// its cross-correlation has one sharp peak.
+short testSignal(unsigned int frame, int channel) {
+  unsigned int state = frame * 2654435761u + static_cast<unsigned int>(channel) * 40503u;
+  state ^= state >> 15;
+  state *= 2246822519u;
+  state ^= state >> 13;
+  double noise = (static_cast<int>(state & 0xffff) - 32768) / 32768.0;
+  double t = static_cast<double>(frame) / sampleRate;
+  double cycles = (200 + 300 * t) * t;
+  double position = cycles - static_cast<double>(static_cast<long long>(cycles));  // 0 .. 1
+  double sweep = position < 0.5 ? 4 * position - 1 : 3 - 4 * position;
+  return static_cast<short>(9000 * (0.5 * noise + 0.5 * sweep));
+}
+
+bool writeWav(const char* path, const short* samples, DWORD sampleCount) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD dataBytes = sampleCount * 2;
+  unsigned char header[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0};
+  auto put32 = [&](int at, DWORD value) {
+    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<unsigned char>(value >> (8 * i));
+  };
+  put32(4, 36 + dataBytes);
+  put32(24, sampleRate);
+  put32(28, sampleRate * 4);
+  header[32] = 4;
+  header[34] = 16;
+  memcpy(header + 36, "data", 4);
+  put32(40, dataBytes);
+  DWORD written = 0, dataWritten = 0;
+  bool ok = WriteFile(file, header, sizeof header, &written, nullptr) != 0 && written == sizeof header &&
+            WriteFile(file, samples, dataBytes, &dataWritten, nullptr) != 0 && dataWritten == dataBytes;
+  return CloseHandle(file) != 0 && ok;
+}
+
+// Plays the test signal through a secondary buffer like the plug-in's (same format,
+// size and flags), refilled from this thread behind the play cursor.
+int runSelfTest(const char* outputDir) {
+  IDirectSound* device = openSound();
+  if (device == nullptr) return 1;
+
+  WAVEFORMATEX format = pcmFormat();
+  DSBUFFERDESC description = {};
+  description.dwSize = sizeof description;
+  description.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_CTRLVOLUME;
+  description.dwBufferBytes = bufferBytes;
+  description.lpwfxFormat = &format;
+  IDirectSoundBuffer* buffer = nullptr;
+  HRESULT result = device->CreateSoundBuffer(&description, &buffer, nullptr);
+  check(result >= 0 && buffer != nullptr, "CreateSoundBuffer");
+  if (buffer == nullptr) return 1;
+
+  // The reference: the first seconds of the signal, as they are meant to be heard.
+  constexpr DWORD referenceFrames = 6 * sampleRate;
+  short* reference = static_cast<short*>(malloc(referenceFrames * 2 * sizeof(short)));
+  for (DWORD frame = 0; frame < referenceFrames; ++frame)
+    for (int channel = 0; channel < 2; ++channel) reference[frame * 2 + channel] = testSignal(frame, channel);
+  char path[600] = {};
+  DWORD directoryLength = strlen(outputDir) < 500 ? strlen(outputDir) : 500;
+  memcpy(path, outputDir, directoryLength);
+  memcpy(path + directoryLength, "\\selftest-reference.wav", sizeof "\\selftest-reference.wav");
+  check(writeWav(path, reference, referenceFrames * 2), "reference written");
+  free(reference);
+
+  unsigned int written = 0;  // frames of the signal written into the ring so far
+  auto fillRegion = [&](void* region, DWORD size) {
+    short* out = static_cast<short*>(region);
+    for (DWORD i = 0; region != nullptr && i < size / 4; ++i, ++written) {
+      out[2 * i] = testSignal(written, 0);
+      out[2 * i + 1] = testSignal(written, 1);
+    }
+  };
+  auto fill = [&](DWORD offset, DWORD bytes) {
+    void* first;
+    DWORD firstBytes;
+    void* second;
+    DWORD secondBytes;
+    if (buffer->Lock(offset, bytes, &first, &firstBytes, &second, &secondBytes, 0) < 0) return;
+    fillRegion(first, firstBytes);
+    fillRegion(second, secondBytes);
+    buffer->Unlock(first, firstBytes, second, secondBytes);
+  };
+  fill(0, bufferBytes);
+  DWORD writeOffset = 0;  // the ring is full up to here (modulo its size)
+
+  DWORD cursorBefore = 0;
+  buffer->GetCurrentPosition(&cursorBefore, nullptr);
+  result = buffer->Play(0, 0, DSBPLAY_LOOPING);
+  check(result >= 0, "Play");
+  double start = wallClock();
+
+  // Refill what the cursor has left, until the whole signal has been heard once.
+  auto keepFed = [&](DWORD milliseconds) {
+    DWORD until = GetTickCount() + milliseconds;
+    while (static_cast<int>(GetTickCount() - until) < 0) {
+      DWORD cursor = 0;
+      buffer->GetCurrentPosition(&cursor, nullptr);
+      cursor -= cursor % 4;
+      DWORD vacant = (cursor + bufferBytes - writeOffset) % bufferBytes;
+      if (vacant > 0) {
+        fill(writeOffset, vacant);
+        writeOffset = cursor;
+      }
+      Sleep(5);
+    }
+  };
+  keepFed(300);
+  DWORD cursorAfter = 0;
+  buffer->GetCurrentPosition(&cursorAfter, nullptr);
+  check(cursorAfter != cursorBefore, "the play cursor moves");
+  keepFed(4700);
+  printf("phase full %.3f %.3f\n", start, wallClock());
+  double halfStart = wallClock();
+  buffer->SetVolume(-5000);  // what volume 0.5 maps to
+  keepFed(2000);
+  printf("phase half %.3f %.3f\n", halfStart, wallClock());
+  buffer->Stop();
+  phase("stopped", 1500);
+  buffer->Release();
+  device->Release();
+  return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+void check(bool ok, const char* what) {
+  printf("%s: %s\n", ok ? "ok" : "FAILED", what);
+  fflush(nullptr);
+  if (!ok) ++failures;
+}
+
+int runHost(int argc, char** argv) {
+  const char* scenario = argc > 1 ? argv[1] : "";
+  if (same(scenario, "play") && argc > 2) return runPlay(argv[2]);
+  if (same(scenario, "errors")) return runErrors();
+  if (same(scenario, "msgbox")) return runMessageBox();
+  if (same(scenario, "selftest") && argc > 2) return runSelfTest(argv[2]);
+  printf("usage: vantor_host play SONG.xm | errors | msgbox | selftest DIR\n");
+  return 2;
+}
