@@ -1,6 +1,9 @@
 // The vantor tool run as its users run it: render, info and trace on generated songs,
 // the built-in demo song and the corpus, and the exit code of every kind of failure.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <regex>
@@ -238,6 +241,19 @@ TEST_F(ToolTest, EachFailureHasItsOwnExitCode) {
   ToolRun help = runTool({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("7  PulseAudio is unavailable"), std::string::npos);
+}
+
+// A song that is not a regular file is not read at all: a FIFO would block or fail
+// without a reason. The test holds the FIFO open, so a read would not block.
+TEST_F(ToolTest, ASongThatIsAFifoIsRefusedWithTheReason) {
+  std::string fifo = path("song.xm");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  int held = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(held, 0);
+  ToolRun info = runTool({"info", fifo});
+  close(held);
+  EXPECT_EQ(info.exitCode, 3);
+  EXPECT_NE(info.errors.find("FIFO"), std::string::npos) << info.errors;
 }
 
 TEST_F(ToolTest, EveryCommandRunsOnTheDemoSong) {
