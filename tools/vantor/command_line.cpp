@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
+
+#include "output_file.h"
 
 namespace vantor::tool {
 
@@ -67,6 +70,13 @@ std::optional<long long> parseCount(const std::string& text) {
   long long value = std::strtoll(text.c_str(), &end, 10);
   if (errno != 0 || *end != '\0') return std::nullopt;
   return value;
+}
+
+// Whether the output would overwrite the song, however either is spelled.
+bool isTheSong(const SongSource& song, const std::string& outputPath) {
+  if (song.demo || outputPath == standardOutputPath) return false;
+  std::error_code missing;
+  return std::filesystem::equivalent(song.path, outputPath, missing);
 }
 
 // Reads the arguments after the subcommand into options; returns an error text.
@@ -160,6 +170,8 @@ class ArgumentReader {
     if (options_.command == Command::render && options_.outputPath.empty()) return "render needs -o OUT.wav";
     if (options_.command == Command::exportXm && options_.outputPath.empty()) return "export needs -o OUT.xm";
     if (options_.command == Command::trace && !options_.ticks) return "trace needs --ticks N";
+    if (!options_.outputPath.empty() && isTheSong(options_.song, options_.outputPath))
+      return "the output '" + options_.outputPath + "' is the song itself; writing it would destroy the song";
     return {};
   }
 
