@@ -61,6 +61,11 @@ struct TextWriter {
       ++length;
     }
   }
+
+  // A line that starts with a count, its words in agreement with it.
+  void counted(int count, const char* one, const char* many) {
+    line("%d %s", count, count == 1 ? one : many);
+  }
 };
 
 }  // namespace
@@ -84,17 +89,27 @@ std::size_t describeLoadNotes(const LoadNotes& n, char* text, std::size_t capaci
   if (n.channelsLimited) out.line("channels limited from %u to 32", unsigned{n.channelCountFromFile});
   if (n.bpmReplaced) out.line("default BPM %d replaced by 125", int{n.defaultBpmFromFile});
   if (n.instrumentCountNegative) out.line("instrument count reads as negative: no instruments");
-  if (n.emptyPatternsAdded > 0) out.line("%d empty patterns added for the order table", n.emptyPatternsAdded);
-  if (n.zeroRowPatterns > 0) out.line("%d patterns of 0 rows kept as 64 empty rows", n.zeroRowPatterns);
+  if (n.emptyPatternsAdded > 0)
+    out.counted(n.emptyPatternsAdded, "empty pattern added for the order table",
+                "empty patterns added for the order table");
+  if (n.zeroRowPatterns > 0)
+    out.counted(n.zeroRowPatterns, "pattern of 0 rows kept as 64 empty rows",
+                "patterns of 0 rows kept as 64 empty rows");
   if (n.instrumentsCutAt >= 0) {
-    out.line("file ends inside instrument %d: %d instruments left empty", n.instrumentsCutAt + 1,
-             n.instrumentsCut);
+    out.line("file ends inside instrument %d: %d %s left empty", n.instrumentsCutAt + 1, n.instrumentsCut,
+             n.instrumentsCut == 1 ? "instrument" : "instruments");
   }
-  if (n.samplesShortened > 0) out.line("%d samples shortened at the end of the file", n.samplesShortened);
-  if (n.sampleLengthsLimited > 0) out.line("%d sample lengths limited below 2^30", n.sampleLengthsLimited);
-  if (n.loopsClamped > 0) out.line("%d sample loops clamped to their sample", n.loopsClamped);
+  if (n.samplesShortened > 0)
+    out.counted(n.samplesShortened, "sample shortened at the end of the file",
+                "samples shortened at the end of the file");
+  if (n.sampleLengthsLimited > 0)
+    out.counted(n.sampleLengthsLimited, "sample length limited below 2^30",
+                "sample lengths limited below 2^30");
+  if (n.loopsClamped > 0)
+    out.counted(n.loopsClamped, "sample loop clamped to its sample", "sample loops clamped to their samples");
   if (n.envelopesLimited > 0)
-    out.line("%d envelopes limited to 12 points and values 0..64", n.envelopesLimited);
+    out.counted(n.envelopesLimited, "envelope limited to 12 points and values 0..64",
+                "envelopes limited to 12 points and values 0..64");
   if (capacity > 0) text[out.length < capacity ? out.length : capacity - 1] = '\0';
   return out.length;
 }

@@ -35,8 +35,8 @@ TEST(LoadNotes, DescribeListsEveryChangeOfTheLastLoad) {
             "restart position 5 reset to 0\n"
             "channels limited from 33 to 32\n"
             "default BPM 0 replaced by 125\n"
-            "1 empty patterns added for the order table\n"
-            "1 sample loops clamped to their sample\n");
+            "1 empty pattern added for the order table\n"
+            "1 sample loop clamped to its sample\n");
 
   // A small buffer gets a cut, terminated text and the full length.
   char small[10];

@@ -1,6 +1,9 @@
 // The vantor tool run as its users run it: render, info and trace on generated songs,
 // the built-in demo song and the corpus, and the exit code of every kind of failure.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <regex>
@@ -214,6 +217,8 @@ TEST_F(ToolTest, EachFailureHasItsOwnExitCode) {
       {"option of another command", {"info", song, "--ticks", "3"}, 2},
       {"seconds not above 0", {"render", song, "-o", path("x.wav"), "--seconds", "0"}, 2},
       {"seconds not a number", {"play", song, "--seconds", "ten"}, 2},
+      {"seconds in hexadecimal", {"render", song, "-o", path("x.wav"), "--seconds", "0x10"}, 2},
+      {"seconds with an exponent", {"render", song, "-o", path("x.wav"), "--seconds", "1e1"}, 2},
       {"volume above 1", {"play", song, "--volume", "1.5"}, 2},
       {"negative ticks", {"trace", song, "--ticks", "-1"}, 2},
       {"missing file", {"info", path("missing.xm")}, 3},
@@ -239,6 +244,39 @@ TEST_F(ToolTest, EachFailureHasItsOwnExitCode) {
   ToolRun help = runTool({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("7  PulseAudio is unavailable"), std::string::npos);
+}
+
+// A song that is not a regular file is not read at all: a FIFO would block or fail
+// without a reason. The test holds the FIFO open, so a read would not block.
+TEST_F(ToolTest, ASongThatIsAFifoIsRefusedWithTheReason) {
+  std::string fifo = path("song.xm");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  int held = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(held, 0);
+  ToolRun info = runTool({"info", fifo});
+  close(held);
+  EXPECT_EQ(info.exitCode, 3);
+  EXPECT_NE(info.errors.find("FIFO"), std::string::npos) << info.errors;
+}
+
+TEST_F(ToolTest, EveryCommandHasItsOwnHelpAndTheToolItsVersion) {
+  ToolRun general = runTool({"--help"});
+  ASSERT_EQ(general.exitCode, 0);
+  for (const char* command : {"render", "info", "trace", "play", "export"}) {
+    SCOPED_TRACE(command);
+    EXPECT_NE(general.output.find(std::string("\n  ") + command + " "), std::string::npos) << general.output;
+    ToolRun help = runTool({command, "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.output.starts_with(std::string("usage: vantor ") + command + " ")) << help.output;
+    EXPECT_NE(help.output.find("Example"), std::string::npos) << help.output;
+    EXPECT_EQ(runTool({"help", command}).output, help.output);
+  }
+  // The largest --seconds, where the option is explained.
+  EXPECT_NE(runTool({"render", "--help"}).output.find("21600"), std::string::npos);
+  EXPECT_NE(runTool({"play", "-h"}).output.find("21600"), std::string::npos);
+  ToolRun version = runTool({"--version"});
+  EXPECT_EQ(version.exitCode, 0) << version.errors;
+  EXPECT_EQ(version.output, "vantor " VANTOR_VERSION "\n");
 }
 
 TEST_F(ToolTest, EveryCommandRunsOnTheDemoSong) {

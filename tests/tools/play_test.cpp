@@ -137,36 +137,73 @@ TEST(PlayTest, WithoutAReachableServerPlaySaysSoAndFails) {
   EXPECT_NE(run.errors.find("PulseAudio is unavailable"), std::string::npos) << run.errors;
 }
 
+// The null sink's monitor recorded while the tool plays the audible song into the sink.
+class NullSinkRecording {
+ public:
+  NullSinkRecording() : server_(directory_) {}
+
+  // Plays with these options after the song; false, with a failure recorded, when the
+  // server, the recorder or the tool did not work.
+  bool record(const std::vector<std::string>& options) {
+    if (!server_.ready()) {
+      ADD_FAILURE() << readText(directory_ / "pulseaudio.log");
+      return false;
+    }
+    Process recorder({"parecord", "--raw", "--device=vantor_test.monitor", "--rate=44100", "--channels=2",
+                      "--format=s16le", "--latency-msec=20"},
+                     server_.clientEnvironment(), directory_ / "recorded.raw", directory_ / "parecord.log");
+    bool recording = waitFor(
+        [&] {
+          std::error_code missing;
+          return std::filesystem::file_size(directory_ / "recorded.raw", missing) > 0 && !missing;
+        },
+        std::chrono::seconds(10));
+    EXPECT_TRUE(recording) << readText(directory_ / "parecord.log");
+    if (!recording) return false;
+
+    writeFile(song(), xm::buildXm(audibleSong()));
+    std::vector<std::string> arguments = {"play", song()};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    ToolRun play = runTool(arguments, server_.clientEnvironment());
+    EXPECT_EQ(play.exitCode, 0) << play.errors;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    recorder.stop(SIGINT);
+    samples_ = samplesOf(readFileBytes(directory_ / "recorded.raw"));
+    return play.exitCode == 0;
+  }
+
+  // The song's first seconds as vantor render writes them.
+  std::vector<int16_t> rendered(const std::string& seconds) {
+    std::string wav = (directory_ / "reference.wav").string();
+    ToolRun render = runTool({"render", song(), "-o", wav, "--seconds", seconds});
+    EXPECT_EQ(render.exitCode, 0) << render.errors;
+    return samplesOf(readWav(wav).data);
+  }
+
+  const std::vector<int16_t>& samples() const { return samples_; }
+
+ private:
+  std::string song() const { return (directory_ / "song.xm").string(); }
+
+  TemporaryDirectory directory_;
+  PrivatePulseAudio server_;
+  std::vector<int16_t> samples_;
+};
+
+#define SKIP_WITHOUT_PULSEAUDIO()                                                       \
+  do {                                                                                  \
+    if (!VANTOR_TOOL_PULSEAUDIO) SKIP_UNLESS_CI("vantor was built without PulseAudio"); \
+    if (!programInstalled("pulseaudio") || !programInstalled("parecord"))               \
+      SKIP_UNLESS_CI("PulseAudio is not installed");                                    \
+  } while (0)
+
 TEST(PlayTest, WhatPlaysIntoANullSinkMatchesTheRenderedSong) {
-  if (!VANTOR_TOOL_PULSEAUDIO) SKIP_UNLESS_CI("vantor was built without PulseAudio");
-  if (!programInstalled("pulseaudio") || !programInstalled("parecord"))
-    SKIP_UNLESS_CI("PulseAudio is not installed");
+  SKIP_WITHOUT_PULSEAUDIO();
+  NullSinkRecording recording;
+  ASSERT_TRUE(recording.record({"--seconds", "3"}));
+  const std::vector<int16_t>& recorded = recording.samples();
+  std::vector<int16_t> reference = recording.rendered("3");
 
-  TemporaryDirectory directory;
-  PrivatePulseAudio server(directory);
-  ASSERT_TRUE(server.ready()) << readText(directory / "pulseaudio.log");
-  Process recorder({"parecord", "--raw", "--device=vantor_test.monitor", "--rate=44100", "--channels=2",
-                    "--format=s16le", "--latency-msec=20"},
-                   server.clientEnvironment(), directory / "recorded.raw", directory / "parecord.log");
-  ASSERT_TRUE(waitFor(
-      [&] {
-        std::error_code missing;
-        return std::filesystem::file_size(directory / "recorded.raw", missing) > 0 && !missing;
-      },
-      std::chrono::seconds(10)))
-      << readText(directory / "parecord.log");
-
-  std::string song = (directory / "song.xm").string();
-  writeFile(song, xm::buildXm(audibleSong()));
-  ToolRun play = runTool({"play", song, "--seconds", "3"}, server.clientEnvironment());
-  ASSERT_EQ(play.exitCode, 0) << play.errors;
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  recorder.stop(SIGINT);
-  ToolRun render = runTool({"render", song, "-o", (directory / "reference.wav").string(), "--seconds", "3"});
-  ASSERT_EQ(render.exitCode, 0) << render.errors;
-
-  std::vector<int16_t> recorded = samplesOf(readFileBytes(directory / "recorded.raw"));
-  std::vector<int16_t> reference = samplesOf(readWav(directory / "reference.wav").data);
   std::size_t lag = 0;
   ASSERT_TRUE(align(recorded, reference, lag)) << "the song is not in the recording";
   // PulseAudio may drop the first few milliseconds of a new stream from the monitor;
@@ -179,6 +216,31 @@ TEST(PlayTest, WhatPlaysIntoANullSinkMatchesTheRenderedSong) {
             << first << ", recording offset " << lag << " frames\n";
   RecordProperty("correlation", std::to_string(r));
   EXPECT_GE(r, 0.99);
+}
+
+// The seconds are what the sink plays, from the song's first frame to its last: none
+// are lost while the server starts, and what it holds at the end is neither cut nor
+// added to.
+TEST(PlayTest, PlayForSecondsIsHeardForThoseSeconds) {
+  SKIP_WITHOUT_PULSEAUDIO();
+  NullSinkRecording recording;
+  ASSERT_TRUE(recording.record({"--seconds", "2"}));
+  const std::vector<int16_t>& recorded = recording.samples();
+  std::size_t lag = 0;
+  ASSERT_TRUE(align(recorded, recording.rendered("2"), lag)) << "the song is not in the recording";
+  // The audible song sounds on every frame, so its last loud frame is where it stopped.
+  std::size_t end = 0;
+  for (std::size_t i = recorded.size(); i > 0; --i) {
+    if (std::abs(recorded[i - 1]) > 64) {
+      end = (i - 1) / 2 + 1;
+      break;
+    }
+  }
+  ASSERT_GT(end, lag);
+  double heard = static_cast<double>(end - lag) / sampleRate;
+  std::cout << "play --seconds 2: heard " << end - lag << " frames, " << heard << " s\n";
+  RecordProperty("heard", std::to_string(heard));
+  EXPECT_NEAR(heard, 2.0, 0.05);
 }
 
 }  // namespace

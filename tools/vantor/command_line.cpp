@@ -1,72 +1,73 @@
 #include "command_line.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
+#include <charconv>
+#include <filesystem>
 #include <string_view>
+
+#include "output_file.h"
 
 namespace vantor::tool {
 
-const char helpText[] =
-    "usage: vantor COMMAND (SONG.xm | --demo) [OPTIONS]\n"
-    "\n"
-    "Commands:\n"
-    "  render SONG.xm -o OUT.wav [--seconds S]\n"
-    "      Write the song as a WAV file (16-bit stereo PCM, 44100 Hz): S seconds, or\n"
-    "      else one pass of the song, at most 20 minutes.\n"
-    "  info SONG.xm\n"
-    "      Show the module's names, channels, orders, patterns, instruments, frequency\n"
-    "      table, speed and tempo, the length of one pass, and what the loader had to\n"
-    "      refuse or limit.\n"
-    "  trace SONG.xm --ticks N\n"
-    "      Print the replay state of the song and of every channel after each of the\n"
-    "      first N ticks.\n"
-    "  play SONG.xm [--volume V] [--seconds S]\n"
-    "      Play the song through PulseAudio at volume V (0 to 1, default 1) until\n"
-    "      Ctrl-C, or for S seconds.\n"
-    "\n"
-    "  --demo instead of SONG.xm uses the built-in demo song.\n"
-    "  One pass lasts until the song first comes back to a row it has already played;\n"
-    "  rows that a pattern loop (E6x) repeats do not count.\n"
-    "\n"
-    "Exit codes:\n"
-    "  0  success\n"
-    "  1  another failure (out of memory, the sound output failed)\n"
-    "  2  usage error\n"
-    "  3  the song file is missing or cannot be read\n"
-    "  4  the file is not an XM (Extended Module) file\n"
-    "  5  the loader refuses the song\n"
-    "  6  the output file cannot be written\n"
-    "  7  PulseAudio is unavailable\n";
-
 namespace {
 
+struct NamedCommand {
+  Command command;
+  const char* name;
+};
+
+constexpr NamedCommand namedCommands[] = {{Command::render, "render"},
+                                          {Command::info, "info"},
+                                          {Command::trace, "trace"},
+                                          {Command::play, "play"},
+                                          {Command::exportXm, "export"}};
+
 std::optional<Command> commandNamed(std::string_view name) {
-  if (name == "render") return Command::render;
-  if (name == "info") return Command::info;
-  if (name == "trace") return Command::trace;
-  if (name == "play") return Command::play;
-  if (name == "export") return Command::exportXm;
-  if (name == "help" || name == "--help" || name == "-h") return Command::help;
+  for (const NamedCommand& named : namedCommands) {
+    if (name == named.name) return named.command;
+  }
   return std::nullopt;
 }
 
-std::optional<double> parseNumber(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  double value = std::strtod(text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(value)) return std::nullopt;
+bool isHelp(std::string_view argument) {
+  return argument == "help" || argument == "--help" || argument == "-h";
+}
+
+// Numbers are plain decimal: digits with at most one decimal point, and nothing else
+// (no sign, exponent, hexadecimal or blanks), so that what is read is what was meant.
+std::optional<double> parseDecimal(std::string_view text) {
+  bool digits = false;
+  int points = 0;
+  for (char c : text) {
+    if (c == '.') {
+      points += 1;
+    } else if (c >= '0' && c <= '9') {
+      digits = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!digits || points > 1) return std::nullopt;
+  double value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
 
-std::optional<long long> parseCount(const std::string& text) {
-  if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  long long value = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0') return std::nullopt;
+std::optional<long long> parseWhole(std::string_view text) {
+  if (text.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+  long long value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   return value;
+}
+
+std::string notValue(const std::string& value) { return " (not '" + value + "')"; }
+
+// Whether the output would overwrite the song, however either is spelled.
+bool isTheSong(const SongSource& song, const std::string& outputPath) {
+  if (song.demo || outputPath == standardOutputPath) return false;
+  std::error_code missing;
+  return std::filesystem::equivalent(song.path, outputPath, missing);
 }
 
 // Reads the arguments after the subcommand into options; returns an error text.
@@ -137,19 +138,20 @@ class ArgumentReader {
       if (value.empty()) return "option --output needs a file name";
       options_.outputPath = value;
     } else if (name == "--seconds") {
-      std::optional<double> seconds = parseNumber(value);
+      std::optional<double> seconds = parseDecimal(value);
       if (!seconds || *seconds <= 0 || *seconds > maxSeconds)
         return "--seconds needs a number of seconds above 0 and at most " +
-               std::to_string(static_cast<int>(maxSeconds));
+               std::to_string(static_cast<int>(maxSeconds)) + ", written like 90 or 2.5" + notValue(value);
       options_.seconds = seconds;
     } else if (name == "--ticks") {
-      std::optional<long long> ticks = parseCount(value);
+      std::optional<long long> ticks = parseWhole(value);
       if (!ticks || *ticks > maxTicks)
-        return "--ticks needs a whole number from 0 to " + std::to_string(maxTicks);
+        return "--ticks needs a whole number from 0 to " + std::to_string(maxTicks) + notValue(value);
       options_.ticks = ticks;
     } else if (name == "--volume") {
-      std::optional<double> volume = parseNumber(value);
-      if (!volume || *volume < 0 || *volume > 1) return "--volume needs a number from 0 to 1";
+      std::optional<double> volume = parseDecimal(value);
+      if (!volume || *volume > 1)
+        return "--volume needs a number from 0 to 1, written like 0.5" + notValue(value);
       options_.volume = *volume;
     }
     return {};
@@ -160,6 +162,8 @@ class ArgumentReader {
     if (options_.command == Command::render && options_.outputPath.empty()) return "render needs -o OUT.wav";
     if (options_.command == Command::exportXm && options_.outputPath.empty()) return "export needs -o OUT.xm";
     if (options_.command == Command::trace && !options_.ticks) return "trace needs --ticks N";
+    if (!options_.outputPath.empty() && isTheSong(options_.song, options_.outputPath))
+      return "the output '" + options_.outputPath + "' is the song itself; writing it would destroy the song";
     return {};
   }
 
@@ -171,27 +175,48 @@ class ArgumentReader {
 
 }  // namespace
 
+const char* commandName(Command command) {
+  for (const NamedCommand& named : namedCommands) {
+    if (command == named.command) return named.name;
+  }
+  return "help";
+}
+
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
   ParsedCommandLine parsed;
+  Options& options = parsed.options;
   if (argc < 2) {
     parsed.error = "no command given";
     return parsed;
   }
-  std::optional<Command> command = commandNamed(argv[1]);
-  if (!command) {
-    parsed.error = std::string("unknown command '") + argv[1] + "'";
+  std::string_view first = argv[1];
+  if (first == "--version") {
+    options.command = Command::version;
+    if (argc > 2) parsed.error = "--version takes nothing after it";
     return parsed;
   }
-  parsed.options.command = *command;
-  if (*command == Command::help) return parsed;
+  if (isHelp(first)) {
+    options.command = Command::help;
+    if (argc == 2) return parsed;
+    options.helpTopic = argc == 3 ? commandNamed(argv[2]) : std::nullopt;
+    if (!options.helpTopic) parsed.error = "help takes one command name: render, info, trace, play or export";
+    return parsed;
+  }
+  std::optional<Command> command = commandNamed(first);
+  if (!command) {
+    parsed.error = "unknown command '" + std::string(first) + "'";
+    return parsed;
+  }
+  options.command = *command;
   for (int i = 2; i < argc; ++i) {
     std::string_view argument = argv[i];
     if (argument == "--help" || argument == "-h") {
-      parsed.options.command = Command::help;
+      options.command = Command::help;
+      options.helpTopic = command;
       return parsed;
     }
   }
-  parsed.error = ArgumentReader(parsed.options, argc, argv).readAll();
+  parsed.error = ArgumentReader(options, argc, argv).readAll();
   return parsed;
 }
 

@@ -7,7 +7,10 @@
 
 namespace vantor::tool {
 
-enum class Command { help, render, info, trace, play, exportXm };
+enum class Command { help, version, render, info, trace, play, exportXm };
+
+// The name a command is given by on the command line ("help" for help and version).
+const char* commandName(Command command);
 
 // Where the song comes from: a file, or the built-in demo song.
 struct SongSource {
@@ -19,6 +22,7 @@ struct SongSource {
 
 struct Options {
   Command command = Command::help;
+  std::optional<Command> helpTopic{};  // help: the command asked about; none for all of them
   SongSource song{};
   std::string outputPath{};          // render, export: -o
   std::optional<double> seconds{};   // render, play
@@ -26,7 +30,8 @@ struct Options {
   double volume = 1.0;               // play
 };
 
-// The longest render or play that --seconds accepts (a WAV file holds at most 4 GiB).
+// The longest render or play that --seconds accepts (a WAV file holds at most 4 GiB;
+// six hours of it take 3.8 GB).
 constexpr double maxSeconds = 6 * 60 * 60;
 constexpr long long maxTicks = 100000000;
 
@@ -36,8 +41,5 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv);
-
-// The text of vantor --help.
-extern const char helpText[];
 
 }  // namespace vantor::tool

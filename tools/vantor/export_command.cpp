@@ -1,12 +1,11 @@
 // vantor export: the song's XM bytes in a file of their own. With --demo this gives
 // the built-in demo song as an XM file, for programs that only load files (the
 // Windows test host, other players).
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "commands.h"
 #include "exit_codes.h"
+#include "output_file.h"
 #include "song_input.h"
 
 namespace vantor::tool {
@@ -21,21 +20,10 @@ int runExport(const Options& options) {
     return exitUnreadableSong;
   }
 
-  const char* path = options.outputPath.c_str();
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "vantor: cannot write '%s': %s\n", path, std::strerror(errno));
-    return exitUnwritableOutput;
-  }
-  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  int error = errno;
-  if (std::fclose(file) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (!written) {
-    std::fprintf(stderr, "vantor: cannot write '%s': %s\n", path, std::strerror(error));
-    std::remove(path);
+  OutputFile output;
+  if (!output.open(options.outputPath) || !output.write(bytes.data(), bytes.size()) || !output.commit()) {
+    std::fprintf(stderr, "vantor: cannot write '%s': %s\n", options.outputPath.c_str(),
+                 output.error().c_str());
     return exitUnwritableOutput;
   }
   return exitSuccess;

@@ -4,12 +4,19 @@
 #include "command_line.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "help_text.h"
 
 int main(int argc, char** argv) {
   using namespace vantor::tool;
   ParsedCommandLine parsed = parseCommandLine(argc, argv);
   if (!parsed.error.empty()) {
-    std::fprintf(stderr, "vantor: %s\n(vantor --help shows the commands)\n", parsed.error.c_str());
+    Command command = parsed.options.command;
+    if (command == Command::help || command == Command::version) {
+      std::fprintf(stderr, "vantor: %s\n(vantor --help shows the commands)\n", parsed.error.c_str());
+    } else {
+      std::fprintf(stderr, "vantor: %s\n(vantor %s --help shows how to use it)\n", parsed.error.c_str(),
+                   commandName(command));
+    }
     return exitUsage;
   }
   switch (parsed.options.command) {
@@ -23,9 +30,12 @@ int main(int argc, char** argv) {
       return runPlay(parsed.options);
     case Command::exportXm:
       return runExport(parsed.options);
+    case Command::version:
+      std::fputs(versionText().c_str(), stdout);
+      return exitSuccess;
     case Command::help:
       break;
   }
-  std::fputs(helpText, stdout);
+  std::fputs(helpText(parsed.options.helpTopic).c_str(), stdout);
   return exitSuccess;
 }

@@ -8,11 +8,12 @@
 
 #if VANTOR_WITH_PULSEAUDIO
 
-#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "output/release.h"
@@ -21,24 +22,17 @@
 #include "row_log.h"
 #include "song_input.h"
 #include "song_pass.h"
+#include "stop_signals.h"
 #include "tick_watch.h"
 
 namespace vantor::tool {
 
 namespace {
 
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void onInterrupt(int) { interrupted = true; }
-
-void catchInterrupts() {
-  struct sigaction action = {};
-  action.sa_handler = onInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
+void onStopSignal(int signal) { stopSignal = signal; }
 
 // One status line: the row heard now (the renderer runs about 2 s ahead of it) and
 // the time heard so far.
@@ -76,18 +70,17 @@ int runPlay(const Options& options) {
     return exitFailure;
   }
   setSongVolume(song, static_cast<float>(options.volume));
-  output.start(device.newestBuffer());
+  std::optional<uint64_t> framesToPlay;
+  if (options.seconds) framesToPlay = std::max<uint64_t>(1, std::llround(*options.seconds * mixRate));
+  catchStopSignals(onStopSignal);
+  output.start(device.newestBuffer(), framesToPlay);
 
-  catchInterrupts();
   const bool showing = isatty(STDERR_FILENO) != 0;
-  const auto started = std::chrono::steady_clock::now();
-  while (!interrupted && !output.failed()) {
-    if (options.seconds &&
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >= *options.seconds)
-      break;
+  while (stopSignal == 0 && !output.failed() && !output.finished()) {
     if (showing) showStatus(rows, output.framesHeard());
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  if (showing) showStatus(rows, output.framesHeard());
   output.close();
   // The feeder thread calls the watched handler, so it ends before the watch does.
   stopSong(song);
@@ -96,7 +89,7 @@ int runPlay(const Options& options) {
     std::fprintf(stderr, "vantor: PulseAudio stopped playing: %s\n", output.error().c_str());
     return exitFailure;
   }
-  return exitSuccess;
+  return stopSignal != 0 ? 128 + stopSignal : exitSuccess;
 }
 
 }  // namespace vantor::tool

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,25 +28,30 @@ class PulseOutput {
   // Connects a 16-bit stereo 44100 Hz playback stream; false, with error(), when
   // PulseAudio cannot be reached.
   bool open(const std::string& description);
-  // Starts the thread that plays the buffer from its play cursor.
-  void start(platform::BufferRef buffer);
-  // Ends the thread, lets PulseAudio play out what it holds, and disconnects.
+  // Starts the thread that plays the buffer from its play cursor: framesToPlay
+  // frames, or without end when none are given.
+  void start(platform::BufferRef buffer, std::optional<uint64_t> framesToPlay);
+  // Ends the thread, drops what PulseAudio still holds, and disconnects.
   void close();
 
   // Frames of the buffer that have been heard so far (written less what PulseAudio
-  // still holds); any thread.
+  // still holds), from the first frame PulseAudio played; any thread.
   uint64_t framesHeard() const { return framesHeard_.load(std::memory_order_relaxed); }
+  // True once all framesToPlay frames have been played out; the thread has then ended.
+  bool finished() const { return finished_.load(); }
   // True once a write to PulseAudio failed; the thread has then ended.
   bool failed() const { return failed_.load(); }
   const std::string& error() const { return error_; }
 
  private:
-  void run();
+  void run(std::optional<uint64_t> framesToPlay);
+  void fail(int code);
 
   pa_simple* stream_ = nullptr;
   platform::BufferRef buffer_{};
   std::thread thread_{};
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> finished_{false};
   std::atomic<bool> failed_{false};
   std::atomic<uint64_t> framesHeard_{0};
   std::string error_{};  // written before failed_ is raised

@@ -1,9 +1,10 @@
 #include "song_input.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "exit_codes.h"
@@ -42,12 +43,28 @@ const char* registerSource(const SongSource& source) {
   return source.path.c_str();
 }
 
-// The loader only says that a file cannot be opened; this says why, and also
-// catches what it could open but not read (a directory).
+// What a path is when it is not a regular file.
+const char* kindOfFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "something other than a regular file";
+}
+
+// The loader only says that a file cannot be opened; this says why. Only a regular
+// file is opened: the loader seeks and needs the size, and opening a FIFO would wait
+// for a writer.
 bool checkReadable(const std::string& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    std::fprintf(stderr, "vantor: cannot read '%s': it is a directory\n", path.c_str());
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    std::fprintf(stderr, "vantor: cannot read '%s': %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    std::fprintf(stderr, "vantor: cannot read '%s': it is %s, not a song file\n", path.c_str(),
+                 kindOfFile(info.st_mode));
     return false;
   }
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -72,8 +89,11 @@ std::string loaderReasons() {
 int reportRefusal(const SongSource& source) {
   switch (lastLoadNotes().refusal) {
     case LoadRefusal::CannotOpen:
+      std::fprintf(stderr, "vantor: cannot read %s: it cannot be opened\n", source.displayName().c_str());
+      return exitUnreadableSong;
     case LoadRefusal::SizeUnknown:
-      std::fprintf(stderr, "vantor: cannot read %s\n", source.displayName().c_str());
+      std::fprintf(stderr, "vantor: cannot read %s: its size cannot be told (2 GiB or more)\n",
+                   source.displayName().c_str());
       return exitUnreadableSong;
     case LoadRefusal::NotExtendedModule:
       std::fprintf(stderr, "vantor: %s is not an XM file (no \"Extended Module: \" ID)\n",

@@ -1,6 +1,5 @@
 #include "wav_file.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "output/renderer.h"
@@ -49,50 +48,10 @@ std::array<uint8_t, wavHeaderBytes> wavHeader(uint32_t dataBytes) {
   return header;
 }
 
-WavWriter::~WavWriter() { discard(); }
-
 bool WavWriter::open(const std::string& path, uint32_t dataBytes) {
-  path_ = path;
-  file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) {
-    error_ = std::strerror(errno);
-    return false;
-  }
+  if (!output_.open(path)) return false;
   std::array<uint8_t, wavHeaderBytes> header = wavHeader(dataBytes);
-  return write(header.data(), header.size());
-}
-
-bool WavWriter::write(const uint8_t* bytes, std::size_t count) {
-  if (file_ == nullptr) return false;
-  if (std::fwrite(bytes, 1, count, file_) != count) return fail();
-  return true;
-}
-
-bool WavWriter::close() {
-  if (file_ == nullptr) return false;
-  bool flushed = std::fflush(file_) == 0;
-  if (!flushed) return fail();
-  std::FILE* file = file_;
-  file_ = nullptr;
-  if (std::fclose(file) != 0) {
-    error_ = std::strerror(errno);
-    std::remove(path_.c_str());
-    return false;
-  }
-  return true;
-}
-
-void WavWriter::discard() {
-  if (file_ == nullptr) return;
-  std::fclose(file_);
-  file_ = nullptr;
-  std::remove(path_.c_str());
-}
-
-bool WavWriter::fail() {
-  error_ = std::strerror(errno);
-  discard();
-  return false;
+  return output_.write(header.data(), header.size());
 }
 
 }  // namespace vantor::tool
