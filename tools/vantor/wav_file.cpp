@@ -13,6 +13,11 @@ constexpr uint16_t pcmFormat = 1;
 constexpr uint16_t channelCount = 2;
 constexpr uint16_t bitsPerSample = 16;
 
+// Every write to the file is a system call of its own. With the C library's 4 KiB
+// buffer, a long song took more CPU time in them than in mixing; 64 KiB takes a
+// sixteenth of the calls for little memory.
+constexpr std::size_t writeBufferBytes = 64 * 1024;
+
 void put16(uint8_t*& at, uint16_t value) {
   *at++ = static_cast<uint8_t>(value);
   *at++ = static_cast<uint8_t>(value >> 8);
@@ -58,6 +63,7 @@ bool WavWriter::open(const std::string& path, uint32_t dataBytes) {
     error_ = std::strerror(errno);
     return false;
   }
+  bufferWrites();
   std::array<uint8_t, wavHeaderBytes> header = wavHeader(dataBytes);
   return write(header.data(), header.size());
 }
@@ -87,6 +93,11 @@ void WavWriter::discard() {
   std::fclose(file_);
   file_ = nullptr;
   std::remove(path_.c_str());
+}
+
+void WavWriter::bufferWrites() {
+  buffer_.resize(writeBufferBytes);
+  std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
 }
 
 bool WavWriter::fail() {

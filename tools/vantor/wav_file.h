@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace vantor::tool {
 
@@ -32,8 +33,10 @@ class WavWriter {
 
  private:
   bool fail();
+  void bufferWrites();
 
   std::FILE* file_ = nullptr;
+  std::vector<char> buffer_{};  // the file's write buffer; outlives the file
   std::string path_{};
   std::string error_{};
 };
