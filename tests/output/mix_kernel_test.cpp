@@ -1,4 +1,4 @@
-// The mixer's shortcuts must not change a bit: the vector loop against the one-frame
+// The mixer's shortcuts must not change a bit: the vector loops against the one-frame
 // loop on random voices, and a silent voice (levels 0, no ramp), which only moves on,
 // against the same voice moved frame by frame.
 #include <gtest/gtest.h>
@@ -43,10 +43,12 @@ class MixKernelTest : public ::testing::Test {
   MixKernel initial = activeMixKernel();
 };
 
-// Random voices on forward and ping-pong loops, with random levels (ramping or not),
-// steps, directions and slice lengths: both loops give the same floats and positions.
-TEST_F(MixKernelTest, VectorLoopGivesTheSameBitsAsTheOneFrameLoop) {
-  if (!useMixKernel(MixKernel::Vector)) GTEST_SKIP() << "no vector loop on this processor";
+// Random voices on forward and ping-pong loops, with random levels, steps, directions
+// and slice lengths (so passes end in part groups of every size): each vector loop
+// gives the same floats and positions as the one-frame loop. Levels are steady, ramping,
+// or held a fraction above their targets without a ramp (an odd last frame then mixes
+// at other gains than the rest), and some ramps are left counting with nothing to do.
+TEST_F(MixKernelTest, VectorLoopsGiveTheSameBitsAsTheOneFrameLoop) {
   std::mt19937 random(11);
   std::vector<int16_t> values(5000);
   for (auto& value : values) value = static_cast<int16_t>(static_cast<int>(random() % 65536) - 32768);
@@ -67,11 +69,28 @@ TEST_F(MixKernelTest, VectorLoopGivesTheSameBitsAsTheOneFrameLoop) {
       voice.direction = loopsForward || dice() % 2 == 0 ? directionForward : directionBackward;
       voice.leftVolume = static_cast<int32_t>(dice() % 256);
       voice.rightVolume = static_cast<int32_t>(dice() % 256);
-      bool steady = dice() % 2 == 0;
-      voice.lastLeftVolume = steady ? voice.leftVolume : 0;
-      voice.lastRightVolume = steady ? voice.rightVolume : 0;
-      voice.currentLeft = steady ? voice.leftVolume * 256 : 0;
-      voice.currentRight = steady ? voice.rightVolume * 256 : 0;
+      switch (dice() % 4) {
+        case 0:  // steady
+          voice.lastLeftVolume = voice.leftVolume;
+          voice.lastRightVolume = voice.rightVolume;
+          voice.currentLeft = voice.leftVolume * 256;
+          voice.currentRight = voice.rightVolume * 256;
+          break;
+        case 1:  // ramps in from silence
+          break;
+        case 2:  // a fraction above the targets, no ramp
+          voice.lastLeftVolume = voice.leftVolume;
+          voice.lastRightVolume = voice.rightVolume;
+          voice.currentLeft = voice.leftVolume * 256 + static_cast<int32_t>(1 + dice() % 255);
+          voice.currentRight = voice.rightVolume * 256 + static_cast<int32_t>(dice() % 256);
+          break;
+        default:  // a ramp still counting whose targets came back to the levels reached
+          voice.currentLeft = voice.leftVolume * 256 + static_cast<int32_t>(dice() % 256);
+          voice.currentRight = voice.rightVolume * 256 + static_cast<int32_t>(dice() % 256);
+          voice.rampRemaining = static_cast<int32_t>(1 + dice() % rampLength);
+          voice.lastLeftVolume = 255 - voice.leftVolume;
+          break;
+      }
     }
   };
   auto render = [&](MixKernel kernel, uint32_t seed) {
@@ -87,13 +106,60 @@ TEST_F(MixKernelTest, VectorLoopGivesTheSameBitsAsTheOneFrameLoop) {
     std::vector<uint32_t> bits(out.size());
     std::memcpy(bits.data(), out.data(), out.size() * sizeof(float));
     for (int slot = 0; slot < mixedVoiceCount; ++slot) {
-      bits.push_back(static_cast<uint32_t>(voicePool[slot].position));
-      bits.push_back(voicePool[slot].positionFrac);
+      const Voice& voice = voicePool[slot];
+      for (int32_t field : {voice.position, static_cast<int32_t>(voice.positionFrac), voice.currentLeft,
+                            voice.currentRight, voice.rampRemaining})
+        bits.push_back(static_cast<uint32_t>(field));
     }
     return bits;
   };
-  for (uint32_t seed = 1; seed <= 8; ++seed) {
-    EXPECT_EQ(render(MixKernel::Vector, seed), render(MixKernel::Portable, seed)) << "seed " << seed;
+  int compared = 0;
+  for (MixKernel kernel : {MixKernel::Vector, MixKernel::Wide}) {
+    if (!useMixKernel(kernel)) continue;
+    ++compared;
+    for (uint32_t seed = 1; seed <= 8; ++seed) {
+      EXPECT_EQ(render(kernel, seed), render(MixKernel::Portable, seed))
+          << "kernel " << static_cast<int>(kernel) << ", seed " << seed;
+    }
+  }
+  if (compared == 0) GTEST_SKIP() << "no vector loop on this processor";
+}
+
+// The vector loops form a ramp's gains as start + j x increment, which equals adding the
+// increment frame by frame only while each sum is exact. A voice may hold any increment:
+// here one of 2^22 + 1/2 units of the start gain's last place, so that every
+// frame-by-frame sum is a tie that rounds down, and after 64 frames that loss carries
+// the gain across the midpoint between two floats. The vector loops must leave such a
+// ramp to the one-frame loop.
+TEST_F(MixKernelTest, RampsWhoseSumsRoundAreMixedFrameByFrame) {
+  std::vector<int16_t> values(1000, 16384);  // a power of two: each frame adds the gain as a float
+  SampleData sample(values, LoopForward, 0, 1000);
+  const float start = 255.0f * (1.0f / 255.0f);  // the gain of currentLeft 255 x 256, as the mixer forms it
+  ASSERT_EQ(start, 1.0f);                         // a float whose last bit is 0: ties round down to it
+  const float increment = static_cast<float>((0x1p22 + 0.5) * 0x1p-52);  // exact in a float
+
+  auto render = [&](MixKernel kernel) {
+    EXPECT_TRUE(useMixKernel(kernel));
+    resetVoicePool();
+    Voice& voice = voicePool[0];
+    voice.sample = &sample.sample;
+    voice.position = 100;
+    voice.stepInt = 1;
+    voice.direction = directionForward;
+    voice.leftVolume = voice.lastLeftVolume = 255;
+    voice.rightVolume = voice.lastRightVolume = 255;
+    voice.currentLeft = voice.currentRight = 255 * 256;
+    voice.leftStep = voice.rightStep = increment;  // a ramp that runs on with this increment
+    voice.rampRemaining = rampLength;
+    std::vector<float> out(2 * rampLength, 0.0f);
+    mixVoices(out.data(), rampLength);
+    return out;
+  };
+  std::vector<float> oneFrame = render(MixKernel::Portable);
+  ASSERT_EQ(oneFrame[2 * 64], 16384.0f);  // frame by frame the gain has not left 1.0f yet
+  for (MixKernel kernel : {MixKernel::Vector, MixKernel::Wide}) {
+    if (!useMixKernel(kernel)) continue;
+    EXPECT_EQ(render(kernel), oneFrame) << "kernel " << static_cast<int>(kernel);
   }
 }
 
