@@ -69,6 +69,7 @@ TEST_F(MixKernelTest, VectorLoopsGiveTheSameBitsAsTheOneFrameLoop) {
       voice.direction = loopsForward || dice() % 2 == 0 ? directionForward : directionBackward;
       voice.leftVolume = static_cast<int32_t>(dice() % 256);
       voice.rightVolume = static_cast<int32_t>(dice() % 256);
+      if (dice() % 3 == 0) voice.rightVolume = voice.leftVolume;  // centred: one product serves both sides
       switch (dice() % 4) {
         case 0:  // steady
           voice.lastLeftVolume = voice.leftVolume;
