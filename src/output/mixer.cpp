@@ -89,13 +89,11 @@ uint64_t distanceToBoundary(const Voice& voice, const Sample& sample, uint64_t p
   return static_cast<int64_t>(distance) < 0 ? 0 : distance;
 }
 
-// Frames until the boundary, ceil(D' / S') on values reduced by 8 bits: exact or one
-// off either way, which the boundary handling and the zero-distance rule absorb.
-uint64_t framesToBoundary(uint64_t distance, uint64_t step) {
+// The frames until the boundary are ceil(D' / S') on values reduced by 8 bits: exact
+// or one off either way, which the boundary handling and the zero-distance rule absorb.
+uint64_t reducedStepOf(uint64_t step) {
   uint64_t reducedStep = step >> 8;
-  if (reducedStep == 0) reducedStep = zeroStepStandIn >> 8;
-  uint64_t reducedDistance = distance >> 8;
-  return (reducedDistance + reducedStep - 1) / reducedStep;
+  return reducedStep == 0 ? zeroStepStandIn >> 8 : reducedStep;
 }
 
 // Whether every frame index the pass interpolates from lies inside the sample's
@@ -244,16 +242,19 @@ uint64_t mixConstant(float* out, int frames, const int16_t* data, uint64_t posit
 // then such a multiple below 2^52 of them, which a double holds exactly, and so is
 // each product j x increment. Gains of levels 0..255 always qualify.
 bool rampSumsAreExact(double start, double increment, int frames) {
+  if (!(std::fabs(start) + frames * std::fabs(increment) < 16.0)) return false;  // NaN too
+  // Both are below 16 in size here (frames >= 1), so times 2^48 they fit an int64.
   auto onGrid = [](double value) {
     double scaled = value * 0x1p48;
-    return scaled == std::trunc(scaled);
+    return static_cast<double>(static_cast<int64_t>(scaled)) == scaled;
   };
-  return onGrid(start) && onGrid(increment) && std::fabs(start) + frames * std::fabs(increment) < 16.0;
+  return onGrid(start) && onGrid(increment);
 }
 
 // Frames along a ramp: each frame uses the gains reached so far, then moves them on.
 uint64_t mixRamp(float* out, int frames, const int16_t* data, uint64_t position, uint64_t signedStep,
                  double& leftGain, double& rightGain, const Ramp& ramp) {
+  if (frames <= 0) return position;
   Walk walk = walkOf(position, signedStep);
   if (activeMixKernel() != MixKernel::Portable && rampSumsAreExact(leftGain, ramp.leftIncrement, frames) &&
       rampSumsAreExact(rightGain, ramp.rightIncrement, frames)) {
@@ -338,11 +339,13 @@ PassLength passLength(const Voice& voice, const Sample& sample, uint64_t positio
                       int available) {
   int frames = std::min(available, longestPass);
   uint64_t distance = distanceToBoundary(voice, sample, position, forward);
-  if (distance < farDistance) {
-    uint64_t framesLeft = framesToBoundary(distance, step);
-    if (framesLeft <= static_cast<uint64_t>(frames)) return {static_cast<int>(framesLeft), true};
-  }
-  return {frames, false};
+  if (distance >= farDistance) return {frames, false};
+  uint64_t reducedDistance = distance >> 8;
+  uint64_t reducedStep = reducedStepOf(step);
+  // ceil(D' / S') <= frames exactly when D' <= S' x frames (below 2^48, no overflow),
+  // so a pass that ends with the slice needs no division.
+  if (reducedDistance > reducedStep * static_cast<uint64_t>(frames)) return {frames, false};
+  return {static_cast<int>((reducedDistance + reducedStep - 1) / reducedStep), true};
 }
 
 // One pass along a running ramp: to the ramp's end, the boundary or the end of the
