@@ -278,11 +278,14 @@ uint64_t mixRamp(float* out, int frames, const int16_t* data, uint64_t position,
 // still at or past the loop end. The comparison is signed: a pass that stopped a hair before
 // the loop end lands a hair before loopStart (data[-1] for a loop from 0, a spare
 // value). The voice plays on forward whatever way it came.
+int32_t wrappedIndex(const Sample& sample, int32_t index) {
+  int64_t position = int64_t{index} - sample.loopLength;
+  if (position >= loopEndOf(sample)) position = sample.loopStart + (position - sample.loopStart) % sample.loopLength;
+  return static_cast<int32_t>(position);
+}
+
 void wrapForward(Voice& voice, const Sample& sample) {
-  int64_t loopEnd = loopEndOf(sample);
-  int64_t position = int64_t{voice.position} - sample.loopLength;
-  if (position >= loopEnd) position = sample.loopStart + (position - sample.loopStart) % sample.loopLength;
-  voice.position = static_cast<int32_t>(position);
+  voice.position = wrappedIndex(sample, voice.position);
   voice.direction = directionForward;
 }
 
@@ -381,6 +384,39 @@ int mixRampPass(Voice& voice, float* out, int available, const Ramp& ramp) {
   return frames;
 }
 
+// The passes of a silent voice on a forward loop (a note faded out that plays on
+// unheard), up to the last boundary the slice reaches: the same arithmetic as the
+// passes below, with nothing to mix and the position kept in a register. A voice can
+// spend many short passes like this in a slice. It stops before any pass of another
+// kind (no boundary before the slice ends, a position past the loop end, a pass that
+// would read outside the sample), which the passes below then take, and returns the
+// frames it covered.
+int moveSilentlyAroundForwardLoop(Voice& voice, const Sample& sample, uint64_t step, int frameCount) {
+  if (!(sample.loopMode & LoopForward) || sample.loopLength == 0 || voice.direction != directionForward) return 0;
+  const int64_t loopEnd = loopEndOf(sample);
+  const uint64_t end = static_cast<uint64_t>(loopEnd) << 32;
+  const uint64_t reducedStep = reducedStepOf(step);
+  uint64_t position = playPosition(voice);
+  int written = 0;
+  while (written < frameCount) {
+    if (frameIndexOf(position) > loopEnd) break;
+    uint64_t distance = end - position;
+    if (static_cast<int64_t>(distance) < 0) distance = 0;
+    if (distance >= farDistance) break;
+    uint64_t reducedDistance = distance >> 8;
+    int available = std::min(frameCount - written, longestPass);
+    if (reducedDistance > reducedStep * static_cast<uint64_t>(available)) break;
+    int frames = static_cast<int>((reducedDistance + reducedStep - 1) / reducedStep);
+    if (frames > 0 && !passStaysInside(sample, position, step, true, frames)) break;
+    position = advanceBy(position, step, frames);
+    written += frames;
+    uint32_t wrapped = static_cast<uint32_t>(wrappedIndex(sample, static_cast<int32_t>(position >> 32)));
+    position = (uint64_t{wrapped} << 32) | static_cast<uint32_t>(position);
+  }
+  storePosition(voice, position);
+  return written;
+}
+
 // Passes at constant gains up to the end of the slice (or just one pass). Nothing
 // that sets a gain changes between them: the targets change only between slices, and
 // the current levels only in ramp passes. So the gains are formed once, and a pass
@@ -399,6 +435,10 @@ int mixSteadyPasses(Voice& voice, float* out, int frameCount, bool onePass) {
   const bool silentLastFrame = currentLeftGain == 0.0f && currentRightGain == 0.0f;
 
   int written = 0;
+  if (!onePass && silentPairs && silentLastFrame) {
+    written = moveSilentlyAroundForwardLoop(voice, sample, step, frameCount);
+    if (written == frameCount) return written;
+  }
   do {
     uint64_t position = playPosition(voice);
     bool forward = voice.direction == directionForward;
