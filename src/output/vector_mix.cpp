@@ -194,8 +194,9 @@ struct Gains {
 template <bool centred>
 void mixConstant(float* out, int frames, const int16_t* data, uint64_t at, uint64_t step, const ConstantGains& g) {
   const Gains steady{_mm256_set1_pd(g.left), _mm256_set1_pd(g.right)};
+  const bool lastFrameSteady = g.lastLeft == g.left && g.lastRight == g.right;
   mixFrames<centred>(out, frames, data, at, step, [&](int first, int count) {
-    if (count == lanes) return steady;
+    if (count == lanes || lastFrameSteady) return steady;
     return Gains{_mm256_setr_pd(g.leftOf(first, 0), g.leftOf(first, 1), g.leftOf(first, 2), g.leftOf(first, 3)),
                  _mm256_setr_pd(g.rightOf(first, 0), g.rightOf(first, 1), g.rightOf(first, 2),
                                 g.rightOf(first, 3))};
@@ -277,12 +278,6 @@ inline __m512 sidesOf(__m512d values, const Gains& gains) {
   }
 }
 
-inline void addPart(float* out, __m512 sides, int frames) {
-  alignas(64) float values[2 * lanes];
-  _mm512_store_ps(values, sides);
-  for (int i = 0; i < 2 * frames; ++i) out[i] += values[i];
-}
-
 inline __m512d laneNumbers() { return _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7); }
 
 template <bool centred, typename GainsOf>
@@ -304,15 +299,22 @@ void mixFrames(float* out, int frames, const int16_t* data, uint64_t at, uint64_
   }
   int rest = frames - frame;
   if (rest == 0) return;
+  // The part group: its spare lanes take the group's first position, and a masked load
+  // and store add only the pass's own values (masked-off values are never accessed).
+  const __mmask8 usedLanes = static_cast<__mmask8>((1u << rest) - 1);
+  const __mmask16 usedValues = static_cast<__mmask16>((1u << (2 * rest)) - 1);
   for (int j = 0; j < lanes; ++j) lane[j] = j < rest ? at + static_cast<uint64_t>(j) * step : at;
-  addPart(out, sidesOf<centred>(valuesAt(positionsFrom(lane), pairsAt(data, lane)), gainsOf(frame, rest)), rest);
+  positions = _mm512_mask_blend_epi64(usedLanes, _mm512_set1_epi64(static_cast<long long>(at)), positions);
+  __m512 sides = sidesOf<centred>(valuesAt(positions, pairsAt(data, lane)), gainsOf(frame, rest));
+  _mm512_mask_storeu_ps(out, usedValues, _mm512_add_ps(_mm512_maskz_loadu_ps(usedValues, out), sides));
 }
 
 template <bool centred>
 void mixConstant(float* out, int frames, const int16_t* data, uint64_t at, uint64_t step, const ConstantGains& g) {
   const Gains steady{_mm512_set1_pd(g.left), _mm512_set1_pd(g.right)};
+  const bool lastFrameSteady = g.lastLeft == g.left && g.lastRight == g.right;
   mixFrames<centred>(out, frames, data, at, step, [&](int first, int count) {
-    if (count == lanes) return steady;
+    if (count == lanes || lastFrameSteady) return steady;
     alignas(64) double left[lanes];
     alignas(64) double right[lanes];
     for (int j = 0; j < lanes; ++j) {
