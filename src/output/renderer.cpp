@@ -104,8 +104,13 @@ void mixBlock(float* region) {
 }
 
 // Writes the block as PCM into the locked regions, never more than they hold: the
-// first region, then the second if Lock gave one.
+// first region, then the second if Lock gave one. A first region that holds the whole
+// block (the usual case) takes the conversion directly.
 void writeBlock(const float* region, void* first, DWORD firstBytes, void* second, DWORD secondBytes) {
+  if (firstBytes >= blockBytes && reinterpret_cast<uintptr_t>(first) % alignof(int16_t) == 0) {
+    convertBlock(region, static_cast<int16_t*>(first));
+    return;
+  }
   int16_t pcm[blockValues];
   convertBlock(region, pcm);
   const auto* bytes = reinterpret_cast<const unsigned char*>(pcm);
