@@ -23,8 +23,10 @@
 #include <immintrin.h>
 #pragma GCC diagnostic pop
 #endif
-// The eight-frame loop is built for 64-bit processors only.
-#if VANTOR_VECTOR_MIX && defined(__x86_64__)
+// The eight-frame loop is built for 64-bit processors, and not for Windows, whose
+// 64-bit calling convention GCC cannot give the 64-byte aligned stack its vectors
+// may be kept in.
+#if VANTOR_VECTOR_MIX && defined(__x86_64__) && !defined(_WIN32)
 #define VANTOR_WIDE_MIX 1
 #endif
 
