@@ -197,5 +197,58 @@ TEST_F(MixKernelTest, SilentVoiceMovesAsIfEveryFrameWereMixed) {
   }
 }
 
+// A silent voice on a forward loop goes round it in a loop of its own; it must end each
+// slice where the same voice, audible, ends it: on a one-value loop at a large step
+// (several loop lengths per frame), on a loop from 0 (a pass that stops a hair short
+// wraps to -1), from a position past the loop end (which plays on to the sample's end
+// first), and on a long loop at a small step.
+TEST_F(MixKernelTest, SilentVoiceGoesRoundAForwardLoopAsAnAudibleOneDoes) {
+  std::vector<int16_t> values(600);
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<int16_t>(i * 37 % 2000);
+  SampleData oneValue(values, LoopForward, 599, 1);
+  SampleData fromZero(values, LoopForward, 0, 7);
+  SampleData middle(values, LoopForward, 100, 300);
+  SampleData shortLoop(values, LoopForward, 100, 50);
+  struct Case {
+    const Sample* sample;
+    int32_t position;
+    uint32_t positionFrac;
+    int32_t stepInt;
+    uint32_t stepFrac;
+  };
+  const std::vector<Case> cases = {{&oneValue.sample, 590, 0x9000'0000u, 6, 0x1234'5677u},
+                                   {&fromZero.sample, 3, 0xFFFF'FF00u, 0, 0x9E37'79B9u},
+                                   {&fromZero.sample, 6, 0xFFFF'FFFFu, 1, 0x0000'00FFu},
+                                   {&shortLoop.sample, 457, 0x4000'0000u, 2, 0x7000'0001u},
+                                   {&middle.sample, 120, 0x0000'0001u, 0, 0x0100'0003u}};
+  for (const Case& c : cases) {
+    resetVoicePool();
+    for (int slot : {0, 1}) {
+      Voice& voice = voicePool[slot];
+      voice.sample = c.sample;
+      voice.position = c.position;
+      voice.positionFrac = c.positionFrac;
+      voice.stepInt = c.stepInt;
+      voice.stepFrac = c.stepFrac;
+      voice.direction = directionForward;
+    }
+    Voice& silent = voicePool[0];
+    Voice& audible = voicePool[1];
+    audible.leftVolume = audible.lastLeftVolume = 200;
+    audible.currentLeft = 200 * 256;
+    std::vector<float> out(2 * 1000);
+    std::mt19937 slices(c.position);
+    for (int slice = 0; slice < 40; ++slice) {
+      // The first slice ends before the voice past the loop end reaches the sample's end.
+      int frames = slice == 0 ? 10 : 1 + static_cast<int>(slices() % 1000);
+      mixVoices(out.data(), frames);
+      ASSERT_EQ(silent.position, audible.position) << "position " << c.position << ", slice " << slice;
+      ASSERT_EQ(silent.positionFrac, audible.positionFrac) << "position " << c.position << ", slice " << slice;
+      ASSERT_EQ(silent.direction, audible.direction);
+      ASSERT_EQ(silent.sample, audible.sample);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vantor
