@@ -46,7 +46,8 @@ WavPcm readWavPcm(const std::filesystem::path& path) {
       std::streamsize got = in.gcount();
       if (got <= 0) break;
       for (std::streamsize i = 0; i < got; ++i)
-        pcm.hash = (pcm.hash ^ static_cast<unsigned char>(piece[static_cast<std::size_t>(i)])) * 0x100000001b3ULL;
+        pcm.hash =
+            (pcm.hash ^ static_cast<unsigned char>(piece[static_cast<std::size_t>(i)])) * 0x100000001b3ULL;
       pcm.bytes += static_cast<uint64_t>(got);
       left -= static_cast<uint64_t>(got);
     }

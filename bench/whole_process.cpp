@@ -41,7 +41,8 @@ ToolPass measureTool(const std::string& tool, const fs::path& song, const fs::pa
   fs::path out = work / "vantor.wav";
   pass.measure = leastOf(repeat, [&] {
     int exitCode = -1;
-    Measure measure = runWriting({tool, "render", song.string(), "-o", out.string()}, out, &pass.hash, &exitCode);
+    Measure measure =
+        runWriting({tool, "render", song.string(), "-o", out.string()}, out, &pass.hash, &exitCode);
     pass.refused = exitCode == exitNotXm || exitCode == exitRefusedSong;
     return measure;
   });
@@ -51,16 +52,16 @@ ToolPass measureTool(const std::string& tool, const fs::path& song, const fs::pa
 Measure measureXmp(const fs::path& song, const fs::path& work, int repeat) {
   fs::path out = work / "xmp.wav";
   return leastOf(repeat, [&] {
-    return runWriting({"xmp", "-q", "--nocmd", "-i", "linear", "-o", out.string(), song.string()}, out, nullptr,
-                      nullptr);
+    return runWriting({"xmp", "-q", "--nocmd", "-i", "linear", "-o", out.string(), song.string()}, out,
+                      nullptr, nullptr);
   });
 }
 
 Measure measureOpenmpt(const fs::path& song, const fs::path& work, int repeat) {
   fs::path out = work / "openmpt.wav";
   return leastOf(repeat, [&] {
-    return runWriting({"openmpt123", "--batch", "--samplerate", "44100", "--filter", "2", "--no-float", "--force",
-                       "-q", "-o", out.string(), song.string()},
+    return runWriting({"openmpt123", "--batch", "--samplerate", "44100", "--filter", "2", "--no-float",
+                       "--force", "-q", "-o", out.string(), song.string()},
                       out, nullptr, nullptr);
   });
 }
@@ -71,7 +72,8 @@ WholeProcessSong measureWholeProcesses(const fs::path& song, const WholeProcessO
                                        const fs::path& work) {
   WholeProcessSong result;
   result.name = song.filename().string();
-  for (const auto& tool : options.tools) result.tools.push_back(measureTool(tool, song, work, options.repeat));
+  for (const auto& tool : options.tools)
+    result.tools.push_back(measureTool(tool, song, work, options.repeat));
   if (result.tools.empty() || !result.tools.front().measure.ran) return result;
   if (options.xmp) result.xmp = measureXmp(song, work, options.repeat);
   if (options.openmpt) result.openmpt = measureOpenmpt(song, work, options.repeat);
@@ -103,7 +105,10 @@ void printWholeProcessTable(const std::vector<WholeProcessSong>& songs, const Wh
       addTo(tools[t], measure);
       same = same && song.tools[t].hash == first.hash;
     }
-    std::printf(" | %016" PRIx64 "%s\n", first.hash, song.tools.size() < 2 ? "" : same ? " same" : " DIFFERS");
+    std::printf(" | %016" PRIx64 "%s\n", first.hash,
+                song.tools.size() < 2 ? ""
+                : same                ? " same"
+                                      : " DIFFERS");
     addTo(xmp, song.xmp);
     addTo(openmpt, song.openmpt);
   }

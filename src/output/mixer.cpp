@@ -259,7 +259,8 @@ uint64_t mixRamp(float* out, int frames, const int16_t* data, uint64_t position,
   if (activeMixKernel() != MixKernel::Portable && rampSumsAreExact(leftGain, ramp.leftIncrement, frames) &&
       rampSumsAreExact(rightGain, ramp.rightIncrement, frames)) {
     mixRampFrames(out, frames, data, walk.start, walk.step, leftGain * twoToMinus31,
-                  ramp.leftIncrement * twoToMinus31, rightGain * twoToMinus31, ramp.rightIncrement * twoToMinus31);
+                  ramp.leftIncrement * twoToMinus31, rightGain * twoToMinus31,
+                  ramp.rightIncrement * twoToMinus31);
     leftGain += frames * ramp.leftIncrement;
     rightGain += frames * ramp.rightIncrement;
     return advanceBy(position, signedStep, frames);
@@ -280,7 +281,8 @@ uint64_t mixRamp(float* out, int frames, const int16_t* data, uint64_t position,
 // value). The voice plays on forward whatever way it came.
 int32_t wrappedIndex(const Sample& sample, int32_t index) {
   int64_t position = int64_t{index} - sample.loopLength;
-  if (position >= loopEndOf(sample)) position = sample.loopStart + (position - sample.loopStart) % sample.loopLength;
+  if (position >= loopEndOf(sample))
+    position = sample.loopStart + (position - sample.loopStart) % sample.loopLength;
   return static_cast<int32_t>(position);
 }
 
@@ -338,8 +340,8 @@ struct PassLength {
   bool reachesBoundary;
 };
 
-PassLength passLength(const Voice& voice, const Sample& sample, uint64_t position, uint64_t step, bool forward,
-                      int available) {
+PassLength passLength(const Voice& voice, const Sample& sample, uint64_t position, uint64_t step,
+                      bool forward, int available) {
   int frames = std::min(available, longestPass);
   uint64_t distance = distanceToBoundary(voice, sample, position, forward);
   if (distance >= farDistance) return {frames, false};
@@ -392,7 +394,8 @@ int mixRampPass(Voice& voice, float* out, int available, const Ramp& ramp) {
 // would read outside the sample), which the passes below then take, and returns the
 // frames it covered.
 int moveSilentlyAroundForwardLoop(Voice& voice, const Sample& sample, uint64_t step, int frameCount) {
-  if (!(sample.loopMode & LoopForward) || sample.loopLength == 0 || voice.direction != directionForward) return 0;
+  if (!(sample.loopMode & LoopForward) || sample.loopLength == 0 || voice.direction != directionForward)
+    return 0;
   const int64_t loopEnd = loopEndOf(sample);
   const uint64_t end = static_cast<uint64_t>(loopEnd) << 32;
   const uint64_t reducedStep = reducedStepOf(step);
@@ -451,8 +454,8 @@ int mixSteadyPasses(Voice& voice, float* out, int frameCount, bool onePass) {
     if (silentPairs && (pass.frames % 2 == 0 || silentLastFrame)) {
       position = advanceBy(position, signedStep, pass.frames);
     } else {
-      position = mixConstant(out + 2 * written, pass.frames, sample.data, position, signedStep, leftGain, rightGain,
-                             currentLeftGain, currentRightGain);
+      position = mixConstant(out + 2 * written, pass.frames, sample.data, position, signedStep, leftGain,
+                             rightGain, currentLeftGain, currentRightGain);
     }
     written += pass.frames;
     storePosition(voice, position);

@@ -184,7 +184,8 @@ void mixFrames(float* out, int frames, const int16_t* data, uint64_t at, uint64_
   uint64_t third = rest > 2 ? at + 2 * step : at;
   positions = _mm256_setr_epi64x(static_cast<long long>(at), static_cast<long long>(second),
                                  static_cast<long long>(third), static_cast<long long>(at));
-  __m128i pairs = _mm_setr_epi32(wordAt(data, at), wordAt(data, second), wordAt(data, third), wordAt(data, at));
+  __m128i pairs =
+      _mm_setr_epi32(wordAt(data, at), wordAt(data, second), wordAt(data, third), wordAt(data, at));
   auto [left, right] = gainsOf(frame, rest);
   addPart(out, sidesOf<centred>(valuesAt(positions, pairs), left, right), rest);
 }
@@ -194,14 +195,15 @@ struct Gains {
 };
 
 template <bool centred>
-void mixConstant(float* out, int frames, const int16_t* data, uint64_t at, uint64_t step, const ConstantGains& g) {
+void mixConstant(float* out, int frames, const int16_t* data, uint64_t at, uint64_t step,
+                 const ConstantGains& g) {
   const Gains steady{_mm256_set1_pd(g.left), _mm256_set1_pd(g.right)};
   const bool lastFrameSteady = g.lastLeft == g.left && g.lastRight == g.right;
   mixFrames<centred>(out, frames, data, at, step, [&](int first, int count) {
     if (count == lanes || lastFrameSteady) return steady;
-    return Gains{_mm256_setr_pd(g.leftOf(first, 0), g.leftOf(first, 1), g.leftOf(first, 2), g.leftOf(first, 3)),
-                 _mm256_setr_pd(g.rightOf(first, 0), g.rightOf(first, 1), g.rightOf(first, 2),
-                                g.rightOf(first, 3))};
+    return Gains{
+        _mm256_setr_pd(g.leftOf(first, 0), g.leftOf(first, 1), g.leftOf(first, 2), g.leftOf(first, 3)),
+        _mm256_setr_pd(g.rightOf(first, 0), g.rightOf(first, 1), g.rightOf(first, 2), g.rightOf(first, 3))};
   });
 }
 
@@ -246,7 +248,8 @@ inline __m512i positionsFrom(const uint64_t (&at)[lanes]) {
 
 inline __m256i pairsAt(const int16_t* data, const uint64_t (&at)[lanes]) {
   return _mm256_setr_epi32(wordAt(data, at[0]), wordAt(data, at[1]), wordAt(data, at[2]), wordAt(data, at[3]),
-                           wordAt(data, at[4]), wordAt(data, at[5]), wordAt(data, at[6]), wordAt(data, at[7]));
+                           wordAt(data, at[4]), wordAt(data, at[5]), wordAt(data, at[6]),
+                           wordAt(data, at[7]));
 }
 
 // As in the four-frame loop, first x 2^31 + difference x fraction, but formed in 64-bit
@@ -312,7 +315,8 @@ void mixFrames(float* out, int frames, const int16_t* data, uint64_t at, uint64_
 }
 
 template <bool centred>
-void mixConstant(float* out, int frames, const int16_t* data, uint64_t at, uint64_t step, const ConstantGains& g) {
+void mixConstant(float* out, int frames, const int16_t* data, uint64_t at, uint64_t step,
+                 const ConstantGains& g) {
   const Gains steady{_mm512_set1_pd(g.left), _mm512_set1_pd(g.right)};
   const bool lastFrameSteady = g.lastLeft == g.left && g.lastRight == g.right;
   mixFrames<centred>(out, frames, data, at, step, [&](int first, int count) {

@@ -136,7 +136,7 @@ TEST_F(MixKernelTest, RampsWhoseSumsRoundAreMixedFrameByFrame) {
   std::vector<int16_t> values(1000, 16384);  // a power of two: each frame adds the gain as a float
   SampleData sample(values, LoopForward, 0, 1000);
   const float start = 255.0f * (1.0f / 255.0f);  // the gain of currentLeft 255 x 256, as the mixer forms it
-  ASSERT_EQ(start, 1.0f);                         // a float whose last bit is 0: ties round down to it
+  ASSERT_EQ(start, 1.0f);                        // a float whose last bit is 0: ties round down to it
   const float increment = static_cast<float>((0x1p22 + 0.5) * 0x1p-52);  // exact in a float
 
   auto render = [&](MixKernel kernel) {
@@ -243,7 +243,8 @@ TEST_F(MixKernelTest, SilentVoiceGoesRoundAForwardLoopAsAnAudibleOneDoes) {
       int frames = slice == 0 ? 10 : 1 + static_cast<int>(slices() % 1000);
       mixVoices(out.data(), frames);
       ASSERT_EQ(silent.position, audible.position) << "position " << c.position << ", slice " << slice;
-      ASSERT_EQ(silent.positionFrac, audible.positionFrac) << "position " << c.position << ", slice " << slice;
+      ASSERT_EQ(silent.positionFrac, audible.positionFrac)
+          << "position " << c.position << ", slice " << slice;
       ASSERT_EQ(silent.direction, audible.direction);
       ASSERT_EQ(silent.sample, audible.sample);
     }

@@ -215,7 +215,8 @@ TEST_F(RendererTest, FloatsAreClippedThenTruncated) {
     renderBlock();
     for (int i = 0; i < count; ++i) {
       EXPECT_EQ(device.pcm(i), expected[i]) << "kernel " << static_cast<int>(kernel) << ", value " << i;
-      EXPECT_EQ(device.pcm(lastValues + i), expected[i]) << "kernel " << static_cast<int>(kernel) << ", value " << i;
+      EXPECT_EQ(device.pcm(lastValues + i), expected[i])
+          << "kernel " << static_cast<int>(kernel) << ", value " << i;
     }
   }
   useMixKernel(initial);
