@@ -1,7 +1,7 @@
 // Four or eight frames at a time: the frames' positions sit in the lanes of a vector;
 // the two sample values each frame interpolates between are fetched as one 32-bit word
 // per frame (a gather instruction was slower on the machines measured); the
-// interpolation is done in double, where each of its operations is exact, and the
+// interpolation is exact (in double, or in 64-bit integers converted once), and the
 // products with the gains are rounded to double and then to float exactly as in the
 // one-frame loops. A product that is rounded is never fused with an addition (it would
 // round once where the one-frame loop rounds twice): the products that meet an addition
