@@ -45,7 +45,8 @@ ChildRun runChild(const std::vector<std::string>& arguments, const std::string& 
   int status = 0;
   rusage usage{};
   if (wait4(child, &status, 0, &usage) != child) return run;
-  run.exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  run.exited = run.exitCode == 0;
   run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
   run.peakKiB = usage.ru_maxrss;

@@ -9,6 +9,7 @@ namespace vantor::bench {
 
 struct ChildRun {
   bool exited = false;    // started and exited with status 0
+  int exitCode = -1;      // its exit status; -1 when it did not start or did not exit
   double cpuSeconds = 0;  // user + system
   long peakKiB = 0;       // peak resident set size
   std::string output;     // standard output; standard error is discarded

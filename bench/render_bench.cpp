@@ -6,11 +6,18 @@
 // (xmp and openmpt123, at 44100 Hz with linear interpolation), on the same songs and
 // for the same length of audio, and the ratios are printed.
 //
+// A second table times the command-line tool itself against the peers, each program
+// writing one pass of the song to a WAV file (see whole_process.h).
+//
 //   vantor_bench [--corpus DIR] [--seconds S] [--repeat N] [--no-peers] [--feeder S]
+//                [--tool VANTOR]... [--tool-only]
 //
 // --repeat takes the least CPU time of N runs (the machine may be busy). --feeder
 // also plays every song in real time for S seconds and reports the feeder thread's
-// share of one core.
+// share of one core. --tool names a vantor executable to time end to end (by default
+// the one built with the benchmark); given more than once, each gets its own columns,
+// so that builds before and after a change are measured in one sitting. --tool-only
+// leaves out the first table.
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,14 +27,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "child_process.h"
 #include "feeder_load.h"
+#include "measure.h"
 #include "pass_render.h"
+#include "whole_process.h"
 
 namespace fs = std::filesystem;
 using namespace vantor::bench;
@@ -35,7 +42,6 @@ using namespace vantor::bench;
 namespace {
 
 constexpr int peerRate = 44100;
-constexpr double bytesPerSecond = peerRate * 4.0;  // 16-bit stereo
 
 struct Options {
   fs::path songs;
@@ -43,15 +49,8 @@ struct Options {
   int repeat = 3;
   bool peers = true;
   double feederSeconds = 0;
-};
-
-// One program's result on one song: audio produced, CPU used, peak memory.
-struct Measure {
-  bool ran = false;
-  double seconds = 0;
-  double cpuSeconds = 0;
-  long peakKiB = 0;
-  double speed() const { return cpuSeconds > 0 ? seconds / cpuSeconds : 0; }
+  std::vector<std::string> tools;
+  bool toolOnly = false;
 };
 
 struct SongResult {
@@ -63,11 +62,6 @@ struct SongResult {
   Measure xmp;
   Measure openmpt;
 };
-
-std::vector<uint8_t> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 fs::path defaultSongs() {
   const char* corpus = std::getenv("VANTOR_CORPUS");
@@ -85,30 +79,6 @@ int renderOne(const char* file, double seconds, bool withHash) {
   return 0;
 }
 
-// Runs a measurement `repeat` times and keeps the run with the least CPU time.
-template <typename Run>
-Measure leastOf(int repeat, Run run) {
-  Measure best;
-  for (int i = 0; i < repeat; ++i) {
-    Measure measure = run();
-    if (!measure.ran) return measure;
-    if (!best.ran || measure.cpuSeconds < best.cpuSeconds) best = measure;
-  }
-  return best;
-}
-
-// Seconds of 16-bit stereo audio in a WAV file: the size of its data chunk.
-double wavSeconds(const fs::path& path) {
-  std::vector<uint8_t> bytes = readFile(path);
-  for (std::size_t at = 12; at + 8 <= bytes.size();) {
-    uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | uint32_t{bytes[at + 7]} << 24;
-    if (std::memcmp(&bytes[at], "data", 4) == 0)
-      return std::min<double>(size, bytes.size() - at - 8) / bytesPerSecond;
-    at += 8 + size + (size & 1);
-  }
-  return 0;
-}
-
 Measure runXmp(const fs::path& song, double seconds, const fs::path& work) {
   fs::path out = work / "xmp.raw";
   fs::remove(out);
@@ -119,7 +89,7 @@ Measure runXmp(const fs::path& song, double seconds, const fs::path& work) {
   Measure measure;
   std::error_code error;
   measure.ran = run.exited && fs::exists(out, error);
-  if (measure.ran) measure.seconds = static_cast<double>(fs::file_size(out)) / bytesPerSecond;
+  if (measure.ran) measure.seconds = pcmSeconds(fs::file_size(out));
   measure.cpuSeconds = run.cpuSeconds;
   measure.peakKiB = run.peakKiB;
   return measure;
@@ -141,7 +111,7 @@ Measure runOpenmpt(const fs::path& song, double seconds, const fs::path& work) {
   Measure measure;
   std::error_code error;
   measure.ran = run.exited && fs::exists(out, error);
-  if (measure.ran) measure.seconds = wavSeconds(out);
+  if (measure.ran) measure.seconds = pcmSeconds(readWavPcm(out).bytes);
   measure.cpuSeconds = run.cpuSeconds;
   measure.peakKiB = run.peakKiB;
   return measure;
@@ -183,35 +153,6 @@ SongResult measureSong(const fs::path& song, const Options& options, const std::
   if (xmp) result.xmp = leastOf(options.repeat, [&] { return runXmp(song, length, work); });
   if (openmpt) result.openmpt = leastOf(options.repeat, [&] { return runOpenmpt(song, length, work); });
   return result;
-}
-
-std::string speedText(const Measure& measure) {
-  if (!measure.ran) return "-";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.0fx", measure.speed());
-  return text;
-}
-
-std::string ratioText(const Measure& ours, const Measure& theirs) {
-  if (!ours.ran || !theirs.ran || theirs.speed() == 0) return "-";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", ours.speed() / theirs.speed());
-  return text;
-}
-
-std::string peakText(const Measure& measure) {
-  if (!measure.ran) return "-";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", measure.peakKiB / 1024.0);
-  return text;
-}
-
-void addTo(Measure& total, const Measure& measure) {
-  if (!measure.ran) return;
-  total.ran = true;
-  total.seconds += measure.seconds;
-  total.cpuSeconds += measure.cpuSeconds;
-  total.peakKiB = std::max(total.peakKiB, measure.peakKiB);
 }
 
 void printTable(const std::vector<SongResult>& results) {
@@ -276,10 +217,15 @@ bool parse(int argc, char** argv, Options& options) {
       options.peers = false;
     } else if (flag == "--feeder" && hasValue) {
       options.feederSeconds = std::atof(argv[++i]);
+    } else if (flag == "--tool" && hasValue) {
+      options.tools.push_back(fs::absolute(argv[++i]).string());
+    } else if (flag == "--tool-only") {
+      options.toolOnly = true;
     } else {
       return false;
     }
   }
+  if (options.tools.empty() && *VANTOR_TOOL_PATH != 0) options.tools.push_back(VANTOR_TOOL_PATH);
   return options.seconds > 0;
 }
 
@@ -292,7 +238,9 @@ int main(int argc, char** argv) {
     return renderOne(argv[2], std::atof(argv[3]), true);
   Options options;
   if (!parse(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s [--corpus DIR] [--seconds S] [--repeat N] [--no-peers] [--feeder S]\n",
+    std::fprintf(stderr,
+                 "usage: %s [--corpus DIR] [--seconds S] [--repeat N] [--no-peers] [--feeder S]\n"
+                 "       [--tool VANTOR]... [--tool-only]\n",
                  argv[0]);
     return 2;
   }
@@ -310,8 +258,12 @@ int main(int argc, char** argv) {
   std::string self = fs::read_symlink("/proc/self/exe", error).string();
   bool xmp = options.peers && onPath("xmp");
   bool openmpt = options.peers && onPath("openmpt123");
-  std::printf("songs: %s (one pass or %.0f s each, least CPU of %d runs)\n", options.songs.c_str(),
-              options.seconds, options.repeat);
+  if (options.toolOnly) {
+    std::printf("songs: %s (least CPU of %d runs)\n", options.songs.c_str(), options.repeat);
+  } else {
+    std::printf("songs: %s (one pass or %.0f s each, least CPU of %d runs)\n", options.songs.c_str(),
+                options.seconds, options.repeat);
+  }
   auto peerState = [&](bool found) {
     return !options.peers ? "not run" : found ? "found" : "absent (skipped)";
   };
@@ -321,12 +273,24 @@ int main(int argc, char** argv) {
   fs::path work = fs::temp_directory_path() / ("vantor-bench-" + std::to_string(getpid()));
   fs::create_directories(work);
   std::vector<SongResult> results;
-  for (const auto& song : songs) {
-    std::fprintf(stderr, "  %s\n", song.filename().c_str());
-    results.push_back(measureSong(song, options, self, xmp, openmpt, work));
+  if (!options.toolOnly) {
+    for (const auto& song : songs) {
+      std::fprintf(stderr, "  %s\n", song.filename().c_str());
+      results.push_back(measureSong(song, options, self, xmp, openmpt, work));
+    }
+  }
+  WholeProcessOptions whole{options.tools, options.repeat, xmp, openmpt};
+  std::vector<WholeProcessSong> wholeResults;
+  if (!whole.tools.empty()) {
+    std::fprintf(stderr, "whole process:\n");
+    for (const auto& song : songs) {
+      std::fprintf(stderr, "  %s\n", song.filename().c_str());
+      wholeResults.push_back(measureWholeProcesses(song, whole, work));
+    }
   }
   fs::remove_all(work, error);
-  printTable(results);
+  if (!options.toolOnly) printTable(results);
+  if (!whole.tools.empty()) printWholeProcessTable(wholeResults, whole);
   if (options.feederSeconds > 0) printFeederLoads(songs, options.feederSeconds);
   return 0;
 }

@@ -3,10 +3,12 @@
 // slice, whichever comes first. The boundary is found once per pass by one division,
 // so the inner loops never test a boundary per frame.
 //
-// The work is cut down without changing a bit of the output: a pass of a voice whose
-// levels are 0 and not ramping only moves the position on; the interpolation is done
-// in integers, where it is exact, as it is in the doubles it stands for; and frames at
-// constant gains go four at a time through the vector loop where the processor has one.
+// The work is cut down without changing a bit of the output: the gains are formed once
+// for all the passes of a slice that no ramp runs through; a pass of a voice whose
+// levels are 0 only moves the position on; the interpolation is done in integers, where
+// it is exact, as it is in the doubles it stands for; and the frames of a pass, at
+// constant gains or along a ramp, go four or eight at a time through the vector loops
+// where the processor has them.
 //
 // Positions and steps are 32.32 fixed point. A position is kept in a uint64_t whose
 // high word is the signed frame index; all position arithmetic is modular, and a
@@ -87,13 +89,11 @@ uint64_t distanceToBoundary(const Voice& voice, const Sample& sample, uint64_t p
   return static_cast<int64_t>(distance) < 0 ? 0 : distance;
 }
 
-// Frames until the boundary, ceil(D' / S') on values reduced by 8 bits: exact or one
-// off either way, which the boundary handling and the zero-distance rule absorb.
-uint64_t framesToBoundary(uint64_t distance, uint64_t step) {
+// The frames until the boundary are ceil(D' / S') on values reduced by 8 bits: exact
+// or one off either way, which the boundary handling and the zero-distance rule absorb.
+uint64_t reducedStepOf(uint64_t step) {
   uint64_t reducedStep = step >> 8;
-  if (reducedStep == 0) reducedStep = zeroStepStandIn >> 8;
-  uint64_t reducedDistance = distance >> 8;
-  return (reducedDistance + reducedStep - 1) / reducedStep;
+  return reducedStep == 0 ? zeroStepStandIn >> 8 : reducedStep;
 }
 
 // Whether every frame index the pass interpolates from lies inside the sample's
@@ -215,33 +215,56 @@ void addFrame(float* out, double value, double leftGain, double rightGain) {
 uint64_t mixConstant(float* out, int frames, const int16_t* data, uint64_t position, uint64_t signedStep,
                      float leftGain, float rightGain, float currentLeftGain, float currentRightGain) {
   Walk walk = walkOf(position, signedStep);
-  uint64_t at = walk.start;
   double left = leftGain * twoToMinus31;
   double right = rightGain * twoToMinus31;
-  int frame = 0;
-  if (activeMixKernel() == MixKernel::Vector) {
-    int groups = frames / 4;
-    mixFourFramesAtATime(out, groups, data, at, walk.step, left, right);
-    frame = 4 * groups;
-    at += static_cast<uint64_t>(frame) * walk.step;
+  double lastLeft = currentLeftGain * twoToMinus31;
+  double lastRight = currentRightGain * twoToMinus31;
+  if (activeMixKernel() != MixKernel::Portable) {
+    mixConstantFrames(out, frames, data, walk.start, walk.step, left, right, lastLeft, lastRight);
+    return advanceBy(position, signedStep, frames);
   }
+  uint64_t at = walk.start;
+  int frame = 0;
   for (; frame + 1 < frames; frame += 2) {
     addFrame(out + 2 * frame, interpolatedTimes2p31(data, at), left, right);
     at += walk.step;
     addFrame(out + 2 * frame + 2, interpolatedTimes2p31(data, at), left, right);
     at += walk.step;
   }
-  if (frame < frames) {
-    addFrame(out + 2 * frame, interpolatedTimes2p31(data, at), currentLeftGain * twoToMinus31,
-             currentRightGain * twoToMinus31);
-  }
+  if (frame < frames) addFrame(out + 2 * frame, interpolatedTimes2p31(data, at), lastLeft, lastRight);
   return advanceBy(position, signedStep, frames);
+}
+
+// Whether adding a ramp's increment frame by frame in double, as the one-frame loop
+// does, gives exactly start + j x increment for every frame j of a pass, so that the
+// vector loops may form each frame's gains on their own. It does when start and
+// increment are whole multiples of 2^-48 and no sum reaches 16 in size: every sum is
+// then such a multiple below 2^52 of them, which a double holds exactly, and so is
+// each product j x increment. Gains of levels 0..255 always qualify.
+bool rampSumsAreExact(double start, double increment, int frames) {
+  if (!(std::fabs(start) + frames * std::fabs(increment) < 16.0)) return false;  // NaN too
+  // Both are below 16 in size here (frames >= 1), so times 2^48 they fit an int64.
+  auto onGrid = [](double value) {
+    double scaled = value * 0x1p48;
+    return static_cast<double>(static_cast<int64_t>(scaled)) == scaled;
+  };
+  return onGrid(start) && onGrid(increment);
 }
 
 // Frames along a ramp: each frame uses the gains reached so far, then moves them on.
 uint64_t mixRamp(float* out, int frames, const int16_t* data, uint64_t position, uint64_t signedStep,
                  double& leftGain, double& rightGain, const Ramp& ramp) {
+  if (frames <= 0) return position;
   Walk walk = walkOf(position, signedStep);
+  if (activeMixKernel() != MixKernel::Portable && rampSumsAreExact(leftGain, ramp.leftIncrement, frames) &&
+      rampSumsAreExact(rightGain, ramp.rightIncrement, frames)) {
+    mixRampFrames(out, frames, data, walk.start, walk.step, leftGain * twoToMinus31,
+                  ramp.leftIncrement * twoToMinus31, rightGain * twoToMinus31,
+                  ramp.rightIncrement * twoToMinus31);
+    leftGain += frames * ramp.leftIncrement;
+    rightGain += frames * ramp.rightIncrement;
+    return advanceBy(position, signedStep, frames);
+  }
   uint64_t at = walk.start;
   for (int frame = 0; frame < frames; ++frame) {
     addFrame(out + 2 * frame, interpolatedTimes2p31(data, at) * twoToMinus31, leftGain, rightGain);
@@ -256,11 +279,15 @@ uint64_t mixRamp(float* out, int frames, const int16_t* data, uint64_t position,
 // still at or past the loop end. The comparison is signed: a pass that stopped a hair before
 // the loop end lands a hair before loopStart (data[-1] for a loop from 0, a spare
 // value). The voice plays on forward whatever way it came.
+int32_t wrappedIndex(const Sample& sample, int32_t index) {
+  int64_t position = int64_t{index} - sample.loopLength;
+  if (position >= loopEndOf(sample))
+    position = sample.loopStart + (position - sample.loopStart) % sample.loopLength;
+  return static_cast<int32_t>(position);
+}
+
 void wrapForward(Voice& voice, const Sample& sample) {
-  int64_t loopEnd = loopEndOf(sample);
-  int64_t position = int64_t{voice.position} - sample.loopLength;
-  if (position >= loopEnd) position = sample.loopStart + (position - sample.loopStart) % sample.loopLength;
-  voice.position = static_cast<int32_t>(position);
+  voice.position = wrappedIndex(sample, voice.position);
   voice.direction = directionForward;
 }
 
@@ -306,68 +333,149 @@ void handleBoundary(Voice& voice, const Sample& sample) {
   }
 }
 
+// How far a pass goes: to the boundary, or through `available` frames (at most
+// longestPass) when the boundary lies further.
+struct PassLength {
+  int frames;
+  bool reachesBoundary;
+};
+
+PassLength passLength(const Voice& voice, const Sample& sample, uint64_t position, uint64_t step,
+                      bool forward, int available) {
+  int frames = std::min(available, longestPass);
+  uint64_t distance = distanceToBoundary(voice, sample, position, forward);
+  if (distance >= farDistance) return {frames, false};
+  uint64_t reducedDistance = distance >> 8;
+  uint64_t reducedStep = reducedStepOf(step);
+  // ceil(D' / S') <= frames exactly when D' <= S' x frames (below 2^48, no overflow),
+  // so a pass that ends with the slice needs no division.
+  if (reducedDistance > reducedStep * static_cast<uint64_t>(frames)) return {frames, false};
+  return {static_cast<int>((reducedDistance + reducedStep - 1) / reducedStep), true};
+}
+
+// One pass along a running ramp: to the ramp's end, the boundary or the end of the
+// slice, whichever comes first. Returns the frames it covered.
+int mixRampPass(Voice& voice, float* out, int available, const Ramp& ramp) {
+  const Sample& sample = *voice.sample;
+  uint64_t position = playPosition(voice);
+  uint64_t step = stepOf(voice);
+  bool forward = voice.direction == directionForward;
+  PassLength pass = passLength(voice, sample, position, step, forward, available);
+  int frames = std::min(pass.frames, ramp.frames);
+  if (frames > 0 && !passStaysInside(sample, position, step, forward, frames)) {
+    stopVoice(voice);
+    return frames;
+  }
+
+  double leftLevel = gainOfLevelTimes256(voice.currentLeft);
+  double rightLevel = gainOfLevelTimes256(voice.currentRight);
+  uint64_t signedStep = forward ? step : ~step + 1;
+  position = mixRamp(out, frames, sample.data, position, signedStep, leftLevel, rightLevel, ramp);
+  voice.currentLeft = levelOf(leftLevel);
+  voice.currentRight = levelOf(rightLevel);
+  voice.rampRemaining -= frames;
+  if (voice.rampRemaining == 0) {
+    voice.leftStep = 0.0f;
+    voice.rightStep = 0.0f;
+    voice.currentLeft = levelTimes256(voice.leftVolume);
+    voice.currentRight = levelTimes256(voice.rightVolume);
+  }
+  storePosition(voice, position);
+  // A pass that the ramp cut short has not reached the boundary.
+  if (pass.reachesBoundary && frames == pass.frames) handleBoundary(voice, sample);
+  return frames;
+}
+
+// The passes of a silent voice on a forward loop (a note faded out that plays on
+// unheard), up to the last boundary the slice reaches: the same arithmetic as the
+// passes below, with nothing to mix and the position kept in a register. A voice can
+// spend many short passes like this in a slice. It stops before any pass of another
+// kind (no boundary before the slice ends, a position past the loop end, a pass that
+// would read outside the sample), which the passes below then take, and returns the
+// frames it covered.
+int moveSilentlyAroundForwardLoop(Voice& voice, const Sample& sample, uint64_t step, int frameCount) {
+  if (!(sample.loopMode & LoopForward) || sample.loopLength == 0 || voice.direction != directionForward)
+    return 0;
+  const int64_t loopEnd = loopEndOf(sample);
+  const uint64_t end = static_cast<uint64_t>(loopEnd) << 32;
+  const uint64_t reducedStep = reducedStepOf(step);
+  uint64_t position = playPosition(voice);
+  int written = 0;
+  while (written < frameCount) {
+    if (frameIndexOf(position) > loopEnd) break;
+    uint64_t distance = end - position;
+    if (static_cast<int64_t>(distance) < 0) distance = 0;
+    if (distance >= farDistance) break;
+    uint64_t reducedDistance = distance >> 8;
+    int available = std::min(frameCount - written, longestPass);
+    if (reducedDistance > reducedStep * static_cast<uint64_t>(available)) break;
+    int frames = static_cast<int>((reducedDistance + reducedStep - 1) / reducedStep);
+    if (frames > 0 && !passStaysInside(sample, position, step, true, frames)) break;
+    position = advanceBy(position, step, frames);
+    written += frames;
+    uint32_t wrapped = static_cast<uint32_t>(wrappedIndex(sample, static_cast<int32_t>(position >> 32)));
+    position = (uint64_t{wrapped} << 32) | static_cast<uint32_t>(position);
+  }
+  storePosition(voice, position);
+  return written;
+}
+
+// Passes at constant gains up to the end of the slice (or just one pass). Nothing
+// that sets a gain changes between them: the targets change only between slices, and
+// the current levels only in ramp passes. So the gains are formed once, and a pass
+// costs little more than finding its boundary. Returns the frames covered.
+int mixSteadyPasses(Voice& voice, float* out, int frameCount, bool onePass) {
+  const Sample& sample = *voice.sample;
+  const uint64_t step = stepOf(voice);
+  const float leftGain = gainOfLevel(voice.leftVolume);
+  const float rightGain = gainOfLevel(voice.rightVolume);
+  const float currentLeftGain = gainOfLevelTimes256(voice.currentLeft);
+  const float currentRightGain = gainOfLevelTimes256(voice.currentRight);
+  // Whether every frame would add a zero (an odd last frame is mixed at the current
+  // levels). Then the voice only moves on: leaving out the addition of a zero can change
+  // no more than the sign of a zero in the mix, which the conversion to 16-bit does not see.
+  const bool silentPairs = leftGain == 0.0f && rightGain == 0.0f;
+  const bool silentLastFrame = currentLeftGain == 0.0f && currentRightGain == 0.0f;
+
+  int written = 0;
+  if (!onePass && silentPairs && silentLastFrame) {
+    written = moveSilentlyAroundForwardLoop(voice, sample, step, frameCount);
+    if (written == frameCount) return written;
+  }
+  do {
+    uint64_t position = playPosition(voice);
+    bool forward = voice.direction == directionForward;
+    PassLength pass = passLength(voice, sample, position, step, forward, frameCount - written);
+    if (pass.frames > 0 && !passStaysInside(sample, position, step, forward, pass.frames)) {
+      stopVoice(voice);
+      return written;
+    }
+    uint64_t signedStep = forward ? step : ~step + 1;
+    if (silentPairs && (pass.frames % 2 == 0 || silentLastFrame)) {
+      position = advanceBy(position, signedStep, pass.frames);
+    } else {
+      position = mixConstant(out + 2 * written, pass.frames, sample.data, position, signedStep, leftGain,
+                             rightGain, currentLeftGain, currentRightGain);
+    }
+    written += pass.frames;
+    storePosition(voice, position);
+    if (pass.reachesBoundary) handleBoundary(voice, sample);
+  } while (!onePass && written < frameCount && voice.sample != nullptr);
+  return written;
+}
+
 void mixVoice(Voice& voice, float* out, int frameCount) {
   int written = 0;
   while (written < frameCount && voice.sample != nullptr) {
-    const Sample& sample = *voice.sample;
-    uint64_t position = playPosition(voice);
-    uint64_t step = stepOf(voice);
-    bool forward = voice.direction == directionForward;
-
-    int frames = std::min(frameCount - written, longestPass);
-    bool reachesBoundary = false;
-    uint64_t distance = distanceToBoundary(voice, sample, position, forward);
-    if (distance < farDistance) {
-      uint64_t framesLeft = framesToBoundary(distance, step);
-      if (framesLeft <= static_cast<uint64_t>(frames)) {
-        frames = static_cast<int>(framesLeft);
-        reachesBoundary = true;
-      }
-    }
-
-    int framesBeforeRamp = frames;
     Ramp ramp = rampForPass(voice);
-    if (ramp.frames > 0 && frames > ramp.frames) frames = ramp.frames;
-    bool shortenedByRamp = frames < framesBeforeRamp;
-
-    float leftGain = gainOfLevel(voice.leftVolume);
-    float rightGain = gainOfLevel(voice.rightVolume);
-    float currentLeftGain = gainOfLevelTimes256(voice.currentLeft);
-    float currentRightGain = gainOfLevelTimes256(voice.currentRight);
-    uint64_t signedStep = forward ? step : ~step + 1;
-
-    if (frames > 0 && !passStaysInside(sample, position, step, forward, frames)) {
-      stopVoice(voice);
-      break;
-    }
-
-    float* passOut = out + 2 * written;
     if (ramp.frames > 0) {
-      double leftLevel = currentLeftGain;
-      double rightLevel = currentRightGain;
-      position = mixRamp(passOut, frames, sample.data, position, signedStep, leftLevel, rightLevel, ramp);
-      voice.currentLeft = levelOf(leftLevel);
-      voice.currentRight = levelOf(rightLevel);
-      voice.rampRemaining -= frames;
-      if (voice.rampRemaining == 0) {
-        voice.leftStep = 0.0f;
-        voice.rightStep = 0.0f;
-        voice.currentLeft = levelTimes256(voice.leftVolume);
-        voice.currentRight = levelTimes256(voice.rightVolume);
-      }
-    } else if (leftGain == 0.0f && rightGain == 0.0f &&
-               (frames % 2 == 0 || (currentLeftGain == 0.0f && currentRightGain == 0.0f))) {
-      // Every frame would add a zero: the voice only moves on. Leaving out the addition
-      // of a zero can change no more than the sign of a zero in the mix, which the
-      // conversion to 16-bit does not see.
-      position = advanceBy(position, signedStep, frames);
+      written += mixRampPass(voice, out + 2 * written, frameCount - written, ramp);
     } else {
-      position = mixConstant(passOut, frames, sample.data, position, signedStep, leftGain, rightGain,
-                             currentLeftGain, currentRightGain);
+      // Without a ramp the gains stay as they are to the end of the slice, unless a
+      // ramp is still counted down: its targets changed back to the levels reached,
+      // and it runs on from the next pass (see rampForPass).
+      written += mixSteadyPasses(voice, out + 2 * written, frameCount - written, voice.rampRemaining != 0);
     }
-    written += frames;
-    storePosition(voice, position);
-    if (reachesBoundary && !shortenedByRamp) handleBoundary(voice, sample);
   }
 }
 

@@ -7,10 +7,11 @@
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include "output/mixer.h"
+#include "output/vector_mix.h"
 
 namespace vantor {
 
@@ -28,14 +29,44 @@ constexpr DWORD blockBytes = blockFrames * bytesPerFrame;
   return static_cast<int16_t>(value);
 }
 
+#if defined(__SSE2__) && defined(__GNUC__)
+// Sixteen values at a time with AVX2, the same clamping and truncation as below; it
+// leaves the last values of the block (fewer than sixteen) to the loop below, from
+// `first` on, which it returns.
+__attribute__((target("avx2"))) int convertSixteenAtATime(const float* region, int16_t* pcm) {
+  const __m256 lowest = _mm256_set1_ps(-32768.0f);
+  const __m256 highest = _mm256_set1_ps(32767.0f);
+  int i = 0;
+  for (; i + 16 <= blockValues; i += 16) {
+    __m256 low = _mm256_loadu_ps(region + i);
+    __m256 high = _mm256_loadu_ps(region + i + 8);
+    low = _mm256_and_ps(low, _mm256_cmp_ps(low, low, _CMP_ORD_Q));  // NaN becomes 0
+    high = _mm256_and_ps(high, _mm256_cmp_ps(high, high, _CMP_ORD_Q));
+    low = _mm256_min_ps(_mm256_max_ps(low, lowest), highest);
+    high = _mm256_min_ps(_mm256_max_ps(high, lowest), highest);
+    // The packing works within 128-bit halves; the permutation puts the values in order.
+    __m256i values = _mm256_packs_epi32(_mm256_cvttps_epi32(low), _mm256_cvttps_epi32(high));
+    values = _mm256_permute4x64_epi64(values, 0xD8);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pcm + i), values);
+  }
+  return i;
+}
+#endif
+
 // The whole block to 16-bit; eight values at a time where the processor has SSE2,
-// with the same clamping and truncation as toPcm.
+// with the same clamping and truncation as toPcm, or sixteen where the mixer uses
+// the processor's wider vector loops (so that the tests that run each of the mixer's
+// loops run each conversion too).
 void convertBlock(const float* region, int16_t* pcm) {
 #if defined(__SSE2__)
   static_assert(blockValues % 8 == 0, "the vector loop converts whole groups of eight");
   const __m128 lowest = _mm_set1_ps(-32768.0f);
   const __m128 highest = _mm_set1_ps(32767.0f);
-  for (int i = 0; i < blockValues; i += 8) {
+  int first = 0;
+#if defined(__GNUC__)
+  if (activeMixKernel() != MixKernel::Portable) first = convertSixteenAtATime(region, pcm);
+#endif
+  for (int i = first; i < blockValues; i += 8) {
     __m128 low = _mm_loadu_ps(region + i);
     __m128 high = _mm_loadu_ps(region + i + 4);
     low = _mm_and_ps(low, _mm_cmpord_ps(low, low));  // NaN becomes 0
@@ -73,8 +104,13 @@ void mixBlock(float* region) {
 }
 
 // Writes the block as PCM into the locked regions, never more than they hold: the
-// first region, then the second if Lock gave one.
+// first region, then the second if Lock gave one. A first region that holds the whole
+// block (the usual case) takes the conversion directly.
 void writeBlock(const float* region, void* first, DWORD firstBytes, void* second, DWORD secondBytes) {
+  if (firstBytes >= blockBytes && reinterpret_cast<uintptr_t>(first) % alignof(int16_t) == 0) {
+    convertBlock(region, static_cast<int16_t*>(first));
+    return;
+  }
   int16_t pcm[blockValues];
   convertBlock(region, pcm);
   const auto* bytes = reinterpret_cast<const unsigned char*>(pcm);

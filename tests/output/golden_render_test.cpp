@@ -7,7 +7,7 @@
 //
 // To record new values after an intended change of the output, run with
 // VANTOR_PRINT_GOLDEN=1: each render prints its line for the tables below. Each table
-// is checked with both of the mixer's inner loops (one frame, or four at a time).
+// is checked with each of the mixer's inner loops (one frame, four or eight at a time).
 #include <dsound.h>
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -119,9 +119,17 @@ class GoldenRender : public ::testing::TestWithParam<MixKernel> {
 };
 
 INSTANTIATE_TEST_SUITE_P(EachMixKernel, GoldenRender,
-                         ::testing::Values(MixKernel::Portable, MixKernel::Vector),
+                         ::testing::Values(MixKernel::Portable, MixKernel::Vector, MixKernel::Wide),
                          [](const ::testing::TestParamInfo<MixKernel>& info) {
-                           return info.param == MixKernel::Portable ? "Portable" : "Vector";
+                           switch (info.param) {
+                             case MixKernel::Portable:
+                               return "Portable";
+                             case MixKernel::Vector:
+                               return "Vector";
+                             case MixKernel::Wide:
+                               break;
+                           }
+                           return "Wide";
                          });
 
 // Renders the corpus files named in `golden` (every file of the directory when

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "output/mixer.h"
+#include "output/vector_mix.h"
 
 namespace vantor {
 namespace {
@@ -193,15 +194,35 @@ TEST_F(RendererTest, TicksShorterThanOneFrameLastOneFrame) {
   EXPECT_EQ(blockIndex, 1);
 }
 
-// Clamped to the 16-bit range in float, then truncated toward zero; NaN gives 0.
+// Clamped to the 16-bit range in float, then truncated toward zero; NaN gives 0. The
+// values stand at the start of the block and again at its end, where the vector
+// conversions hand over to their last, narrower groups; each of the mixer's loops
+// comes with its conversion.
 TEST_F(RendererTest, FloatsAreClippedThenTruncated) {
   float infinity = std::numeric_limits<float>::infinity();
-  script.blockValues = {40000.7f, -40000.7f, 1.9f,     -1.9f,     3e9f,  -1e30f, std::nanf(""),
-                        infinity, -infinity, 32767.9f, -32768.9f, -0.5f, 0.5f,   -32767.9f};
-  renderBlock();
-  std::vector<int> expected = {32767, -32768, 1,     -1,     32767, -32768, 0,
-                               32767, -32768, 32767, -32768, 0,     0,      -32767};
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(device.pcm(static_cast<int>(i)), expected[i]) << i;
+  const std::vector<float> values = {40000.7f, -40000.7f, 1.9f,     -1.9f,     3e9f,  -1e30f, std::nanf(""),
+                                     infinity, -infinity, 32767.9f, -32768.9f, -0.5f, 0.5f,   -32767.9f};
+  const std::vector<int> expected = {32767, -32768, 1,     -1,     32767, -32768, 0,
+                                     32767, -32768, 32767, -32768, 0,     0,      -32767};
+  const int count = static_cast<int>(values.size());
+  const int lastValues = 2 * blockFrames - count;
+  script.blockValues.assign(2 * blockFrames, 0.0f);
+  std::copy(values.begin(), values.end(), script.blockValues.begin());
+  std::copy(values.begin(), values.end(), script.blockValues.begin() + lastValues);
+
+  const MixKernel initial = activeMixKernel();
+  for (MixKernel kernel : {MixKernel::Portable, MixKernel::Vector, MixKernel::Wide}) {
+    if (!useMixKernel(kernel)) continue;
+    blockIndex = 0;
+    song->tickSamplesLeft = 0;
+    renderBlock();
+    for (int i = 0; i < count; ++i) {
+      EXPECT_EQ(device.pcm(i), expected[i]) << "kernel " << static_cast<int>(kernel) << ", value " << i;
+      EXPECT_EQ(device.pcm(lastValues + i), expected[i])
+          << "kernel " << static_cast<int>(kernel) << ", value " << i;
+    }
+  }
+  useMixKernel(initial);
 }
 
 // Each rendering starts from zeroed floats, whatever the block held before.

@@ -137,6 +137,16 @@ TEST(PlayTest, WithoutAReachableServerPlaySaysSoAndFails) {
   EXPECT_NE(run.errors.find("PulseAudio is unavailable"), std::string::npos) << run.errors;
 }
 
+// Only play uses PulseAudio, so the tool loads its client library when play starts:
+// loading it (and the libraries it needs) with the program cost every command, even
+// a render of a short song, more CPU time than the rendering.
+TEST(PlayTest, TheToolStartsWithoutLoadingPulseAudio) {
+  // The dynamic loader lists the libraries a program starts with, and exits.
+  ToolRun run = runTool({"--help"}, {{"LD_TRACE_LOADED_OBJECTS", "1"}});
+  ASSERT_NE(run.output.find("libc.so"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("libpulse"), std::string::npos) << run.output;
+}
+
 // The null sink's monitor recorded while the tool plays the audible song into the sink.
 class NullSinkRecording {
  public:
