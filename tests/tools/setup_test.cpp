@@ -96,21 +96,21 @@ TEST_F(SetupTest, TheMainJobAsksOnlyForWhatBuildingNeeds) {
 // form of source file; the security source beside it is not taken.
 TEST_F(SetupTest, AnExtraSourceIsDerivedFromTheConfiguredDebianSource) {
   const std::string expected =
-      "Types: deb\nURIs: http://apt.example/debian\nSuites: bookworm-backports\nComponents: main\n"
+      "Types: deb\nURIs: file:/srv/mirror/debian\nSuites: bookworm-backports\nComponents: main\n"
       "Signed-By: /usr/share/keyrings/example.gpg\n";
   std::filesystem::path deb822 = directory_ / "deb822";
   writeText(
       deb822 / "sources.list.d/debian.sources",
-      "Types: deb\nURIs: http://apt.example/debian-security\nSuites: bookworm-security\nComponents: main\n\n"
-      "# the release\nTypes: deb deb-src\nURIs: http://apt.example/debian\nSuites: bookworm "
+      "Types: deb\nURIs: file:/srv/mirror/debian-security\nSuites: bookworm-security\nComponents: main\n\n"
+      "# the release\nTypes: deb deb-src\nURIs: file:/srv/mirror/debian\nSuites: bookworm "
       "bookworm-updates\n"
       "Components: main\nSigned-By: /usr/share/keyrings/example.gpg\n");
   std::filesystem::path oneLine = directory_ / "one-line";
   writeText(
       oneLine / "sources.list",
-      "deb http://apt.example/debian-security bookworm-security main\n"
-      "deb-src http://apt.example/source bookworm main\n"
-      "deb [arch=amd64 signed-by=/usr/share/keyrings/example.gpg] http://apt.example/debian bookworm main\n");
+      "deb file:/srv/mirror/debian-security bookworm-security main\n"
+      "deb-src file:/srv/mirror/source bookworm main\n"
+      "deb [arch=amd64 signed-by=/usr/share/keyrings/example.gpg] file:/srv/mirror/debian bookworm main\n");
   for (const std::filesystem::path& apt : {deb822, oneLine}) {
     SCOPED_TRACE(apt.filename().string());
     Process script({sourceDirectory + "/scripts/debian-source", "bookworm-backports", apt.string()}, {},
