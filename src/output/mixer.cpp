@@ -202,6 +202,11 @@ double interpolatedTimes2p31(const int16_t* data, uint64_t position) {
 
 constexpr double twoToMinus31 = 0x1p-31;
 
+// Passes shorter than this stay in the one-frame loops: setting up a vector loop costs
+// more than the few frames it would share out (voices near their boundary on every
+// frame, at extreme pitches on tiny loops, make many such passes).
+constexpr int shortestVectorPass = 4;
+
 // Adds one frame: each side is the value times its gain in double, rounded to float.
 // `value` and the gains may carry a power of two between them: scaling by it is exact,
 // so the rounded products are the same.
@@ -219,7 +224,7 @@ uint64_t mixConstant(float* out, int frames, const int16_t* data, uint64_t posit
   double right = rightGain * twoToMinus31;
   double lastLeft = currentLeftGain * twoToMinus31;
   double lastRight = currentRightGain * twoToMinus31;
-  if (activeMixKernel() != MixKernel::Portable) {
+  if (frames >= shortestVectorPass && activeMixKernel() != MixKernel::Portable) {
     mixConstantFrames(out, frames, data, walk.start, walk.step, left, right, lastLeft, lastRight);
     return advanceBy(position, signedStep, frames);
   }
@@ -256,7 +261,7 @@ uint64_t mixRamp(float* out, int frames, const int16_t* data, uint64_t position,
                  double& leftGain, double& rightGain, const Ramp& ramp) {
   if (frames <= 0) return position;
   Walk walk = walkOf(position, signedStep);
-  if (activeMixKernel() != MixKernel::Portable && rampSumsAreExact(leftGain, ramp.leftIncrement, frames) &&
+  if (frames >= shortestVectorPass && activeMixKernel() != MixKernel::Portable && rampSumsAreExact(leftGain, ramp.leftIncrement, frames) &&
       rampSumsAreExact(rightGain, ramp.rightIncrement, frames)) {
     mixRampFrames(out, frames, data, walk.start, walk.step, leftGain * twoToMinus31,
                   ramp.leftIncrement * twoToMinus31, rightGain * twoToMinus31,
