@@ -18,10 +18,14 @@
 #define VANTOR_VECTOR_MIX 1
 // GCC 12's AVX-512 intrinsics hand a deliberately undefined vector to their masked
 // forms as the unused source, which -Wmaybe-uninitialized reports where they inline.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #endif
 // The eight-frame loop is built for 64-bit processors, and not for Windows, whose
 // 64-bit calling convention GCC cannot give the 64-byte aligned stack its vectors
@@ -109,8 +113,13 @@ bool useMixKernel(MixKernel kernel) {
 
 // ---- Four frames at a time (AVX2) ---------------------------------------------------
 
+// Every function from here to the matching pop may use these instructions.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 namespace {
 namespace four {
@@ -223,7 +232,11 @@ void mixRamp(float* out, int frames, const int16_t* data, uint64_t at, uint64_t 
 }  // namespace four
 }  // namespace
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 #endif  // VANTOR_VECTOR_MIX
 
@@ -231,8 +244,13 @@ void mixRamp(float* out, int frames, const int16_t* data, uint64_t at, uint64_t 
 
 // ---- Eight frames at a time (AVX-512) -------------------------------------------------
 
+// Every function from here to the matching pop may use these instructions.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512dq"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2,avx512f,avx512dq")
+#endif
 
 namespace {
 namespace eight {
@@ -347,7 +365,11 @@ void mixRamp(float* out, int frames, const int16_t* data, uint64_t at, uint64_t 
 }  // namespace eight
 }  // namespace
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 #endif  // VANTOR_WIDE_MIX
 
