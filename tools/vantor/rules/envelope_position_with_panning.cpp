@@ -1,0 +1,33 @@
+// Lxx places the volume envelope only; trackers move the panning envelope as well.
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+class EnvelopePositionWithPanning : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {"Lxx with a panning envelope", "vantor moves only the volume envelope",
+                                   "trackers move the panning envelope too",
+                                   "do not rely on Lxx for a panning envelope"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+    if (!view.rowTick()) return;
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const Channel& channel = view.channel(c);
+      if (view.cell(c).effect == effect::SetEnvelopePosition &&
+          envelopeMoves(panningEnvelope(*selectSource(view.song(), channel).instrument)) &&
+          sounding(channel.voice))
+        heard.push_back(view.here(c));
+    }
+  }
+};
+
+const RuleRegistration registered(make<EnvelopePositionWithPanning>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules
