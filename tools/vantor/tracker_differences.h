@@ -46,9 +46,11 @@ struct ChannelBefore {
   int32_t volume;
   int32_t panning;
   int32_t fadeoutVolume;
+  int32_t volumeOffset;
   uint8_t keyOff;
   uint8_t instrumentIndex;
   uint8_t note;
+  uint8_t lastEffect;  // the effect of the row the tick played
   EnvelopeState volumeEnvelope;
   EnvelopeState panningEnvelope;
   uint32_t voiceStartOffset;  // an offset waiting on the channel's voice for its next trigger

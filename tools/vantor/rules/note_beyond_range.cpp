@@ -1,0 +1,44 @@
+// A note that the sample's relative note takes outside the range trackers play (note
+// 0, C-0, up to note 118, A#9): vantor plays it, keeping the sum in 8 bits, so that a
+// note below the range plays far above it. Trackers leave such a note out and the
+// channel plays on what it played. (One semitone below the range, trackers do not agree
+// with each other.)
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+constexpr int lowestPlayed = -1;  // trackers disagree about -1 itself
+constexpr int highestPlayed = 118;
+
+class NoteBeyondRange : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {"a note beyond C-0..A#9 through the sample's relative note",
+                                   "vantor plays it (below the range: far above it)",
+                                   "trackers leave the note out",
+                                   "keep the note and the relative note within C-0..A#9"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+    if (!view.rowTick()) return;
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      if (!givesNote(cell)) continue;
+      const Channel& channel = view.channel(c);
+      const Sample& sample = *selectSource(view.song(), channel).sample;
+      int note = cell.note - 1 + sample.relativeNote;
+      bool heardInTrackers = cell.instrument != 0 || channel.volume > 0;
+      if ((note < lowestPlayed || note > highestPlayed) && sample.length > 0 && heardInTrackers)
+        heard.push_back(view.here(c));
+    }
+  }
+};
+
+const RuleRegistration registered(make<NoteBeyondRange>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules

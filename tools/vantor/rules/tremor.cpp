@@ -1,0 +1,61 @@
+// Tremor counts every tick in vantor, the row's first included, and lasts one tick at a
+// time: the channel sounds again as soon as the effect ends. Trackers count the effect
+// ticks only, hold the state through the row's first tick, and a channel the tremor
+// left silent stays silent after the effect until the volume is set again. Heard on
+// every tick where the two disagree while the channel sounds; named at the Txy cell,
+// the last one when the silence outlasts the effect.
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+class Tremor : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {
+        "Txy (tremor)",
+        "vantor counts every tick, the row's first included, and sounds again when the effect ends",
+        "trackers count the effect ticks only and stay silent after it until the volume is set",
+        "give the tremor whole cycles of the row's effect ticks and end it on a note with its instrument"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      const Channel& channel = view.channel(c);
+      Trackers& trackers = trackers_[c];
+      bool tremor = cell.effect == effect::Tremor;
+      if (view.rowTick()) {
+        // An instrument number restores the volume and restarts the count, as in vantor.
+        if (cell.instrument != 0) trackers = {0, false, trackers.cell};
+        // Whether a set volume ends the silence, trackers do not agree; take it as ended.
+        if (volumeColumnSetsVolume(cell) || cell.effect == effect::SetVolume) trackers.silent = false;
+        if (tremor) trackers.cell = view.here(c);
+      } else if (tremor) {
+        trackers.silent = trackers.position >= channel.tremorOnTicks;
+        if (++trackers.position >= channel.tremorOnTicks + channel.tremorOffTicks) trackers.position = 0;
+      }
+      if (!tremor && !trackers.silent) continue;
+      bool silentHere = tremor && channel.volume + channel.volumeOffset <= 0;
+      if (silentHere != trackers.silent && samplePlays(channel) &&
+          channelLevel(channel, view.song()) >= silentLevel)
+        heard.push_back(trackers.cell);
+    }
+  }
+
+ private:
+  struct Trackers {
+    uint8_t position;  // effect ticks into the on and off cycle
+    bool silent;       // the tremor left the channel silent
+    CellPosition cell;
+  };
+  std::array<Trackers, channelTableSize> trackers_{};
+};
+
+const RuleRegistration registered(make<Tremor>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules

@@ -1,0 +1,37 @@
+// On an instrument without a volume envelope, a key-off silences the note for good in
+// vantor. Trackers only set its volume to 0: a volume given in the volume column with
+// the key-off, or in a later row, makes the note sound again.
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+class VolumeAfterKeyOff : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {"a volume after a key-off, instrument without volume envelope",
+                                   "vantor keeps the note silent", "trackers play it again at that volume",
+                                   "start a new note instead"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+    if (!view.rowTick()) return;
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      const Channel& channel = view.channel(c);
+      if (cell.instrument != 0 || !volumeColumnSetsVolume(cell) || !channel.keyOff || givesNote(cell)) continue;
+      const Instrument& instrument = *selectSource(view.song(), channel).instrument;
+      if ((instrument.volumeEnvelopeType & EnvelopeOn) == 0 && samplePlays(channel) &&
+          channelLevel(cell.volume - 0x10, 64, 65536, view.song().globalVolume) >= silentLevel)
+        heard.push_back(view.here(c));
+    }
+  }
+};
+
+const RuleRegistration registered(make<VolumeAfterKeyOff>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules
