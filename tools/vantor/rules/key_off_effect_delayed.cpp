@@ -1,6 +1,7 @@
-// Kxx releases the note on the row's first tick in vantor, whatever xx says; trackers
-// release it on tick xx (not within the row when xx reaches past it). Heard where the
-// release changes the channel's level before the tick trackers release it on.
+// Kxx releases the note on the row's first tick in vantor, whatever xx says, and an
+// instrument without a volume envelope falls silent at once. Trackers let such a note
+// sound on until tick xx. (With a volume envelope, one tracker releases on the row's
+// first tick as vantor does.) Heard where the note sounds when the row starts.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -10,25 +11,23 @@ namespace {
 class KeyOffEffectDelayed : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"Kxx with xx above 0", "vantor releases the note on the row's first tick",
-                                   "trackers release it on tick xx",
-                                   "write a key-off note in the row where it should sound"};
+    static const RuleText words = {"Kxx with xx above 0, instrument without volume envelope",
+                                   "vantor silences the note on the row's first tick",
+                                   "trackers let it sound until tick xx",
+                                   "write a key-off note in the row where the note should end"};
     return words;
   }
 
   void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
     if (!view.rowTick()) return;
-    const Song& song = view.song();
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect != effect::KeyOff || cell.effectParam == 0 || cell.note == keyOffNote) continue;
       const Channel& channel = view.channel(c);
-      Channel start = rowStart(channel, view.before(c), cell);
-      if (start.keyOff || !samplePlays(channel)) continue;
-      int rowTicks = song.speed + song.patternDelayTicks;
-      double scale = channelLevel(channel.volume, 64, 65536, song.globalVolume);
-      if (releaseHeard(start, *selectSource(view.song(), channel).instrument, rowTicks, 0, cell.effectParam,
-                       scale))
+      const ChannelBefore& before = view.before(c);
+      bool releasedBefore = before.keyOff && cell.instrument == 0 && !givesNote(cell);
+      if (!releasedBefore && withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
+          channelLevel(channel.volume, 64, 65536, view.song().globalVolume) >= silentLevel)
         heard.push_back(view.here(c));
     }
   }

@@ -1,15 +1,14 @@
 // A note that the sample's relative note takes outside the range trackers play (note
 // 0, C-0, up to note 118, A#9): vantor plays it, keeping the sum in 8 bits, so that a
-// note below the range plays far above it. Trackers leave such a note out and the
-// channel plays on what it played. (One semitone below the range, trackers do not agree
-// with each other.)
+// note below the range plays far above it. Trackers leave such a note out, or play the
+// nearest note of the range, never the one vantor plays.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
 
 namespace {
 
-constexpr int lowestPlayed = -1;  // trackers disagree about -1 itself
+constexpr int lowestPlayed = 0;
 constexpr int highestPlayed = 118;
 
 class NoteBeyondRange : public Rule {

@@ -1,6 +1,8 @@
 // EDx resets the channel at the delayed note as an instrument number would, even when
 // the cell has none; trackers keep volume, panning, envelopes and fadeout. Heard where
-// the reset changes one of them.
+// the reset changes one of them, on a channel that has played (a channel that never
+// played sounds alike in both). Once vantor's reset has parted the channel from the
+// trackers', every such note until the next instrument number sounds different too.
 #include <algorithm>
 
 #include "rule_support.h"
@@ -20,12 +22,15 @@ class NoteDelayWithoutInstrument : public Rule {
   }
 
   void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
-    if (view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
+      if (view.rowTick()) {
+        if (cell.instrument != 0) parted_[c] = false;
+        continue;
+      }
       if (!isExtended(cell, effect::NoteDelay) || extendedValue(cell) != view.tickInRow() ||
-          cell.instrument != 0 || !(channel.updateFlags & Trigger))
+          cell.instrument != 0 || !(channel.updateFlags & Trigger) || !view.played(c))
         continue;
       ChannelSource source = selectSource(view.song(), channel);
       const Sample& sample = *source.sample;
@@ -36,9 +41,15 @@ class NoteDelayWithoutInstrument : public Rule {
                      before.keyOff != 0 || before.fadeoutVolume != fullFadeout ||
                      (envelopeMoves(volumeEnvelope(*source.instrument)) && before.volumeEnvelope.tick > 0) ||
                      (envelopeMoves(panningEnvelope(*source.instrument)) && before.panningEnvelope.tick > 0);
-      if (changes) heard.push_back(view.here(c));
+      if (changes || parted_[c]) {
+        heard.push_back(view.here(c));
+        parted_[c] = true;
+      }
     }
   }
+
+ private:
+  std::array<bool, channelTableSize> parted_{};
 };
 
 const RuleRegistration registered(make<NoteDelayWithoutInstrument>);

@@ -6,14 +6,12 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "loading/song.h"
 #include "output/mixer.h"
 #include "sequencer/channel.h"
 #include "sequencer/effect_numbers.h"
 #include "sequencer/effects.h"
-#include "sequencer/envelopes.h"
 #include "tracker_differences.h"
 
 namespace vantor::tool::rules {
@@ -80,8 +78,8 @@ inline bool samplePlays(const Channel& channel) {
   return channel.voice != nullptr && channel.voice->sample != nullptr && channel.voice->sample->length > 0;
 }
 
-// Two pitches 10 cents apart or more are heard as different notes' tunings.
-constexpr double audibleCents = 10.0;
+// Two pitches 20 cents apart or more are heard as out of tune with each other.
+constexpr double audibleCents = 20.0;
 
 // How far apart two periods of the song's frequency table lie, in cents.
 inline double centsApart(const Song& song, int32_t a, int32_t b) {
@@ -90,71 +88,9 @@ inline double centsApart(const Song& song, int32_t a, int32_t b) {
   return std::abs(1200.0 * std::log2(static_cast<double>(a) / b));
 }
 
-// The level a channel's volume envelope and fadeout give it on each of the next ticks,
-// from the cursor and fadeout it has, when the key is released at releaseTick (never
-// when that lies beyond the ticks). An instrument without a volume envelope falls
-// silent when released.
-inline std::vector<double> releaseLevels(Channel channel, const Instrument& instrument, int ticks,
-                                         int releaseTick) {
-  std::vector<double> levels;
-  for (int tick = 0; tick < ticks; ++tick) {
-    if (tick == releaseTick) channel.keyOff = 1;
-    if (instrument.volumeEnvelopeType & EnvelopeOn) {
-      if (!channel.volumeEnvelopeState.done)
-        stepEnvelope(channel, channel.volumeEnvelopeState, volumeEnvelope(instrument), VolumeChanged);
-    } else {
-      channel.volumeEnvelopeState.value = channel.keyOff ? 0 : 64;
-    }
-    if (channel.keyOff) channel.fadeoutVolume = std::max(channel.fadeoutVolume - instrument.fadeout, 0);
-    levels.push_back(channelLevel(64, channel.volumeEnvelopeState.value, channel.fadeoutVolume, 64));
-  }
-  return levels;
-}
-
-// Whether releasing at one tick or another is heard within the ticks, at the channel's
-// volume (scale: its volume and the global volume, 1.0 at full scale).
-inline bool releaseHeard(const Channel& from, const Instrument& instrument, int ticks, int vantorRelease,
-                         int trackersRelease, double scale) {
-  std::vector<double> vantor = releaseLevels(from, instrument, ticks, vantorRelease);
-  std::vector<double> trackers = releaseLevels(from, instrument, ticks, trackersRelease);
-  for (int tick = 0; tick < ticks; ++tick) {
-    if (levelsDiffer(vantor[tick] * scale, trackers[tick] * scale)) return true;
-  }
-  return false;
-}
-
-// A channel as the instrument reset leaves it, or as the previous tick left it: where
-// a row's envelopes and fadeout start from.
-inline Channel rowStart(const Channel& channel, const ChannelBefore& before, const NoteCell& cell) {
-  Channel start = channel;
-  if (cell.instrument != 0) {
-    start.volumeEnvelopeState = {0, 0, before.volumeEnvelope.fixedValue, 64, 0, 0};
-    start.fadeoutVolume = fullFadeout;
-    start.keyOff = 0;
-  } else {
-    start.volumeEnvelopeState = before.volumeEnvelope;
-    start.fadeoutVolume = before.fadeoutVolume;
-    start.keyOff = before.keyOff;
-  }
-  return start;
-}
-
-// Ticks from this row's first tick until the channel next takes a note, a key-off or
-// an instrument in the pattern (to its end, at least the row itself).
-inline int ticksUntilChannelChanges(const Song& song, int channel) {
-  int speed = std::max<int>(song.speed, 1);
-  int rows = 1;
-  const Pattern* pattern = nullptr;
-  if (song.patterns != nullptr && song.orderPosition >= 0 && song.orderPosition < 256 &&
-      song.orders[song.orderPosition] < song.patternCount)
-    pattern = &song.patterns[song.orders[song.orderPosition]];
-  if (pattern != nullptr && pattern->cells != nullptr && channel < song.channelCount) {
-    for (uint32_t row = static_cast<uint32_t>(song.row) + 1; row < pattern->rowCount; ++row, ++rows) {
-      const NoteCell& cell = pattern->cells[row * static_cast<uint32_t>(song.channelCount) + channel];
-      if (cell.note != 0 || cell.instrument != 0 || cell.effect == effect::KeyOff) break;
-    }
-  }
-  return rows * speed + song.patternDelayTicks;
+// The instrument the channel plays has no volume envelope switched on.
+inline bool withoutVolumeEnvelope(const TickView& view, const Channel& channel) {
+  return (selectSource(view.song(), channel).instrument->volumeEnvelopeType & EnvelopeOn) == 0;
 }
 
 // Registers a rule's factory; one at namespace scope in each rule's unit.

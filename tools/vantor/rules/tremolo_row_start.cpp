@@ -1,7 +1,8 @@
-// Tremolo over several rows: vantor plays each row's first tick at the channel's own
-// volume, without the tremolo; trackers hold the level the tremolo reached. Heard where
-// the two lie 3 dB or more apart.
+// Tremolo: vantor plays each row's first tick at the channel's own volume, without the
+// tremolo; trackers apply the tremolo there too. Heard where the two lie 3 dB or more
+// apart.
 #include "rule_support.h"
+#include "sequencer/envelopes.h"
 
 namespace vantor::tool::rules {
 
@@ -10,26 +11,25 @@ namespace {
 class TremoloRowStart : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"7xy (tremolo) from row to row",
-                                   "vantor drops the tremolo on each row's first tick",
-                                   "trackers hold its level there", "keep the tremolo shallow"};
+    static const RuleText words = {"7xy (tremolo)", "vantor leaves the tremolo out on each row's first tick",
+                                   "trackers apply it there too", "keep the tremolo shallow"};
     return words;
   }
 
   void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
-      const ChannelBefore& before = view.before(c);
       const Channel& channel = view.channel(c);
-      if (view.cell(c).effect != effect::Tremolo || before.lastEffect != effect::Tremolo ||
-          view.cell(c).instrument != 0 || !samplePlays(channel))
-        continue;
+      if (view.cell(c).effect != effect::Tremolo || !samplePlays(channel)) continue;
+      // The tremolo as an effect tick works it out at the phase the channel has reached.
+      Channel trackers = channel;
+      applyTremolo(trackers);
       const Song& song = view.song();
       int32_t envelope = channel.volumeEnvelopeState.value;
       double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
-      double trackers = channelLevel(before.volume + before.volumeOffset, envelope, channel.fadeoutVolume,
-                                     song.globalVolume);
-      if (levelsDiffer(vantor, trackers)) heard.push_back(view.here(c));
+      double theirs = channelLevel(channel.volume + trackers.volumeOffset, envelope, channel.fadeoutVolume,
+                                   song.globalVolume);
+      if (levelsDiffer(vantor, theirs)) heard.push_back(view.here(c));
     }
   }
 };

@@ -1,9 +1,8 @@
-// Tremor counts every tick in vantor, the row's first included, and lasts one tick at a
-// time: the channel sounds again as soon as the effect ends. Trackers count the effect
-// ticks only, hold the state through the row's first tick, and a channel the tremor
-// left silent stays silent after the effect until the volume is set again. Heard on
-// every tick where the two disagree while the channel sounds; named at the Txy cell,
-// the last one when the silence outlasts the effect.
+// Tremor counts every tick in vantor, the row's first included. Trackers count the
+// effect ticks only and hold the state through the row's first tick. Followed beside
+// the replay; heard on every tick where the two disagree while the channel sounds.
+// (After the effect, trackers do not agree with each other whether a channel that the
+// tremor left silent stays silent.)
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -13,11 +12,9 @@ namespace {
 class Tremor : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {
-        "Txy (tremor)",
-        "vantor counts every tick, the row's first included, and sounds again when the effect ends",
-        "trackers count the effect ticks only and stay silent after it until the volume is set",
-        "give the tremor whole cycles of the row's effect ticks and end it on a note with its instrument"};
+    static const RuleText words = {"Txy (tremor)", "vantor counts every tick, the row's first included",
+                                   "trackers count the effect ticks only",
+                                   "shape the rhythm with volumes or notes instead"};
     return words;
   }
 
@@ -26,30 +23,25 @@ class Tremor : public Rule {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       Trackers& trackers = trackers_[c];
-      bool tremor = cell.effect == effect::Tremor;
-      if (view.rowTick()) {
-        // An instrument number restores the volume and restarts the count, as in vantor.
-        if (cell.instrument != 0) trackers = {0, false, trackers.cell};
-        // Whether a set volume ends the silence, trackers do not agree; take it as ended.
-        if (volumeColumnSetsVolume(cell) || cell.effect == effect::SetVolume) trackers.silent = false;
-        if (tremor) trackers.cell = view.here(c);
-      } else if (tremor) {
+      if (view.rowTick() && cell.instrument != 0) trackers = {};  // restarts the count, as in vantor
+      if (cell.effect != effect::Tremor) {
+        trackers.silent = false;
+        continue;
+      }
+      if (!view.rowTick()) {
         trackers.silent = trackers.position >= channel.tremorOnTicks;
         if (++trackers.position >= channel.tremorOnTicks + channel.tremorOffTicks) trackers.position = 0;
       }
-      if (!tremor && !trackers.silent) continue;
-      bool silentHere = tremor && channel.volume + channel.volumeOffset <= 0;
-      if (silentHere != trackers.silent && samplePlays(channel) &&
-          channelLevel(channel, view.song()) >= silentLevel)
-        heard.push_back(trackers.cell);
+      bool silent = channel.volume + channel.volumeOffset <= 0;
+      if (silent != trackers.silent && samplePlays(channel) && channelLevel(channel, view.song()) >= silentLevel)
+        heard.push_back(view.here(c));
     }
   }
 
  private:
   struct Trackers {
     uint8_t position;  // effect ticks into the on and off cycle
-    bool silent;       // the tremor left the channel silent
-    CellPosition cell;
+    bool silent;       // on the tick just played
   };
   std::array<Trackers, channelTableSize> trackers_{};
 };

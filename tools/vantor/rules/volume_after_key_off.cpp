@@ -1,6 +1,6 @@
 // On an instrument without a volume envelope, a key-off silences the note for good in
 // vantor. Trackers only set its volume to 0: a volume given in the volume column with
-// the key-off, or in a later row, makes the note sound again.
+// the key-off, or in a later row (there with Cxx too), makes the note sound again.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -21,10 +21,12 @@ class VolumeAfterKeyOff : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (cell.instrument != 0 || !volumeColumnSetsVolume(cell) || !channel.keyOff || givesNote(cell)) continue;
-      const Instrument& instrument = *selectSource(view.song(), channel).instrument;
-      if ((instrument.volumeEnvelopeType & EnvelopeOn) == 0 && samplePlays(channel) &&
-          channelLevel(cell.volume - 0x10, 64, 65536, view.song().globalVolume) >= silentLevel)
+      if (cell.instrument != 0 || !channel.keyOff || givesNote(cell)) continue;
+      int volume = -1;
+      if (volumeColumnSetsVolume(cell)) volume = cell.volume - 0x10;
+      if (cell.effect == effect::SetVolume && view.before(c).keyOff) volume = cell.effectParam;
+      if (volume >= 0 && withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
+          channelLevel(volume, 64, 65536, view.song().globalVolume) >= silentLevel)
         heard.push_back(view.here(c));
     }
   }
