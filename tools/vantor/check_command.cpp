@@ -50,7 +50,8 @@ void checkSong(const SongSource& source, CheckCounts& counts) {
   }
   Song* song = loaded.song.get();
   DifferenceFinder finder(song);
-  finder.examineFile(songBytes(source), notes, readHeaderNames(source).version);
+  HeaderNames names = readHeaderNames(source);
+  finder.examineFile(songBytes(source), notes, names.version, names.tracker);
   measurePass(song, [&](const Song&, const TickCall& call) { finder.afterTick(call); });
   int found = printCheckFindings(name, finder);
   counts.findings += found;

@@ -51,8 +51,11 @@ std::vector<std::unique_ptr<Rule>> makeRules() {
 DifferenceFinder::DifferenceFinder(Song* song) : song_(song), rules_(makeRules()) {}
 
 void DifferenceFinder::examineFile(const std::vector<uint8_t>& bytes, const LoadNotes& notes,
-                                   uint16_t version) {
-  FileView file{bytes, notes, version, *song_};
+                                   uint16_t version, const std::string& tracker) {
+  std::string name = tracker.substr(0, 11);
+  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  savedByFastTracker_ = name == "fasttracker";
+  FileView file{bytes, notes, version, tracker, *song_};
   for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
     std::vector<std::string> where;
     rules_[rule]->examineFile(file, where);
@@ -62,7 +65,7 @@ void DifferenceFinder::examineFile(const std::vector<uint8_t>& bytes, const Load
 
 void DifferenceFinder::afterTick(const TickCall& call) {
   tickInRow_ = call.rowTick ? 0 : tickInRow_ + 1;
-  TickView view(*song_, before_, played_, call.rowTick, tickInRow_);
+  TickView view(*song_, before_, played_, call.rowTick, tickInRow_, savedByFastTracker_);
   for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
     heard_.clear();
     rules_[rule]->afterTick(view, heard_);

@@ -63,8 +63,14 @@ struct ChannelBefore {
 class TickView {
  public:
   TickView(Song& song, const std::array<ChannelBefore, channelTableSize>& before,
-           const std::array<bool, channelTableSize>& played, bool rowTick, int tickInRow)
-      : song_(song), before_(before), played_(played), rowTick_(rowTick), tickInRow_(tickInRow) {}
+           const std::array<bool, channelTableSize>& played, bool rowTick, int tickInRow,
+           bool savedByFastTracker)
+      : song_(song),
+        before_(before),
+        played_(played),
+        rowTick_(rowTick),
+        tickInRow_(tickInRow),
+        savedByFastTracker_(savedByFastTracker) {}
 
   Song& song() const { return song_; }
   bool rowTick() const { return rowTick_; }
@@ -76,6 +82,10 @@ class TickView {
   // A note has started on the channel before this tick.
   bool played(int c) const { return played_[c]; }
   CellPosition here(int c) const { return {song_.orderPosition, song_.row, c}; }
+  // The file names FastTracker 2 as the tracker that saved it. A few rules are heard
+  // differently by trackers only for songs of other trackers: for FastTracker 2's,
+  // one of the trackers plays them as vantor does.
+  bool savedByFastTracker() const { return savedByFastTracker_; }
 
  private:
   Song& song_;
@@ -83,6 +93,7 @@ class TickView {
   const std::array<bool, channelTableSize>& played_;
   bool rowTick_;
   int tickInRow_;
+  bool savedByFastTracker_;
 };
 
 // What a rule of the loader sees: the file as read, and what the loader noted.
@@ -90,6 +101,7 @@ struct FileView {
   const std::vector<uint8_t>& bytes;
   const LoadNotes& notes;
   uint16_t version;  // the format version the file states
+  const std::string& tracker;  // the tracker name the file states
   const Song& song;
 };
 
@@ -140,7 +152,8 @@ class DifferenceFinder {
  public:
   explicit DifferenceFinder(Song* song);
 
-  void examineFile(const std::vector<uint8_t>& bytes, const LoadNotes& notes, uint16_t version);
+  void examineFile(const std::vector<uint8_t>& bytes, const LoadNotes& notes, uint16_t version,
+                   const std::string& tracker);
   void afterTick(const TickCall& call);
 
   const std::vector<std::unique_ptr<Rule>>& rules() const { return rules_; }
@@ -156,6 +169,7 @@ class DifferenceFinder {
   std::array<ChannelBefore, channelTableSize> before_{};
   std::array<bool, channelTableSize> played_{};
   int tickInRow_ = 0;
+  bool savedByFastTracker_ = false;
   std::vector<CellPosition> heard_;
 };
 

@@ -1,6 +1,6 @@
-// An instrument number without a note gives the sample that plays on the new
-// instrument's volume, envelopes and fadeout; trackers keep the playing instrument
-// until the next note.
+// An instrument number without a note (or with a key-off) gives the sample that plays
+// on the new instrument's volume, envelopes and fadeout; trackers keep the playing
+// instrument until the next note.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -22,7 +22,7 @@ class InstrumentWithoutNote : public Rule {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
-      if (cell.instrument != 0 && cell.note == 0 && !isTonePortamentoRow(cell) &&
+      if (cell.instrument != 0 && (cell.note == 0 || cell.note == keyOffNote) && !isTonePortamentoRow(cell) &&
           view.before(c).instrumentIndex != cell.instrument - 1 && sounding(view.channel(c).voice))
         heard.push_back(view.here(c));
     }

@@ -1,7 +1,8 @@
-// K00 with an instrument number and no note, on an instrument without a volume
-// envelope: vantor silences the note, as a key-off does; trackers take the instrument
-// number's volume and the note plays on. (A key-off note with an instrument number is
-// cut by one tracker as vantor does; with a volume envelope, too.)
+// A key-off with an instrument number, on an instrument without a volume envelope:
+// vantor silences the note, as a key-off does; trackers take the instrument number's
+// volume and the note plays on. So for K00 with no note; for a key-off note, only in
+// songs that FastTracker 2 did not save (for its songs, one tracker cuts the note as
+// vantor does). With a volume envelope, one tracker releases the note as vantor does.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -11,7 +12,7 @@ namespace {
 class KeyOffWithInstrument : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"K00 with an instrument number, instrument without volume envelope",
+    static const RuleText words = {"a key-off with an instrument number, instrument without volume envelope",
                                    "vantor silences the note", "trackers play it on at the instrument's volume",
                                    "write the key-off without the instrument number"};
     return words;
@@ -21,8 +22,9 @@ class KeyOffWithInstrument : public Rule {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
-      if (cell.effect != effect::KeyOff || cell.effectParam != 0 || cell.instrument == 0 || cell.note != 0)
-        continue;
+      bool keyOffEffect = cell.effect == effect::KeyOff && cell.effectParam == 0 && cell.note == 0;
+      bool keyOffNote = cell.note == rules::keyOffNote && !view.savedByFastTracker();
+      if (cell.instrument == 0 || !(keyOffEffect || keyOffNote)) continue;
       const Channel& channel = view.channel(c);
       if (withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
           channelLevel(channel.volume, 64, 65536, view.song().globalVolume) >= silentLevel)

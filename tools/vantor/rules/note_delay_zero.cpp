@@ -1,5 +1,7 @@
-// ED0 never plays its note in vantor: the row tick holds the note back and no effect
-// tick is tick 0. Trackers play it at once, as if there were no delay.
+// ED0 holds the channel as it is for the whole row in vantor: the row tick takes the
+// note and the volume back and no effect tick is tick 0, so the note never plays and
+// the row's volume column, instrument and key-off are not heard until the next row.
+// Trackers play such a row at once, as if there were no delay.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -9,8 +11,8 @@ namespace {
 class NoteDelayZero : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"ED0 with a note", "vantor never plays the note",
-                                   "trackers play it at once", "leave out ED0"};
+    static const RuleText words = {"ED0", "vantor holds the channel as it is for the whole row: no note, no change",
+                                   "trackers play the row at once", "leave out ED0"};
     return words;
   }
 
@@ -18,11 +20,12 @@ class NoteDelayZero : public Rule {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
-      if (!isExtended(cell, effect::NoteDelay) || extendedValue(cell) != 0 || !givesNote(cell)) continue;
+      if (!isExtended(cell, effect::NoteDelay) || extendedValue(cell) != 0) continue;
       const Channel& channel = view.channel(c);
-      // Trackers play the note with the cell's instrument, or the channel's volume.
-      bool trackersHearIt = cell.instrument != 0 || channel.volume > 0;
-      if (selectSource(view.song(), channel).sample->length > 0 && trackersHearIt) heard.push_back(view.here(c));
+      bool note = givesNote(cell) && selectSource(view.song(), channel).sample->length > 0 &&
+                  (cell.instrument != 0 || channel.volume > 0);
+      bool change = (cell.note == keyOffNote || cell.instrument != 0 || cell.volume != 0) && samplePlays(channel);
+      if (note || change) heard.push_back(view.here(c));
     }
   }
 };

@@ -1,8 +1,10 @@
-// Tremor counts every tick in vantor, the row's first included. Trackers count the
-// effect ticks only and hold the state through the row's first tick. Followed beside
-// the replay; heard on every tick where the two disagree while the channel sounds.
-// (After the effect, trackers do not agree with each other whether a channel that the
-// tremor left silent stays silent.)
+// Tremor counts every tick in vantor, the row's first included, and lasts one tick at a
+// time: the channel sounds again when the effect ends. Trackers count the effect ticks
+// only and hold the state through the row's first tick; in songs that FastTracker 2 did
+// not save, a channel that the tremor left silent also stays silent after the effect
+// until the volume is set (for its songs, one tracker sounds again as vantor does).
+// Followed beside the replay; heard on every tick where the two disagree while the
+// channel sounds; named at the Txy cell, the last one when the silence outlasts it.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -12,8 +14,9 @@ namespace {
 class Tremor : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"Txy (tremor)", "vantor counts every tick, the row's first included",
-                                   "trackers count the effect ticks only",
+    static const RuleText words = {"Txy (tremor)",
+                                   "vantor counts every tick, the row's first included, and sounds again after it",
+                                   "trackers count the effect ticks only, and may stay silent after it",
                                    "shape the rhythm with volumes or notes instead"};
     return words;
   }
@@ -23,25 +26,29 @@ class Tremor : public Rule {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       Trackers& trackers = trackers_[c];
-      if (view.rowTick() && cell.instrument != 0) trackers = {};  // restarts the count, as in vantor
-      if (cell.effect != effect::Tremor) {
-        trackers.silent = false;
-        continue;
-      }
-      if (!view.rowTick()) {
+      bool tremor = cell.effect == effect::Tremor;
+      if (view.rowTick()) {
+        // An instrument number restores the volume and restarts the count, as in vantor.
+        if (cell.instrument != 0) trackers = {0, false, trackers.cell};
+        if (volumeColumnSetsVolume(cell) || cell.effect == effect::SetVolume) trackers.silent = false;
+        if (tremor) trackers.cell = view.here(c);
+      } else if (tremor) {
         trackers.silent = trackers.position >= channel.tremorOnTicks;
         if (++trackers.position >= channel.tremorOnTicks + channel.tremorOffTicks) trackers.position = 0;
       }
-      bool silent = channel.volume + channel.volumeOffset <= 0;
+      if (!tremor && view.savedByFastTracker()) trackers.silent = false;
+      if (!tremor && !trackers.silent) continue;
+      bool silent = tremor && channel.volume + channel.volumeOffset <= 0;
       if (silent != trackers.silent && samplePlays(channel) && channelLevel(channel, view.song()) >= silentLevel)
-        heard.push_back(view.here(c));
+        heard.push_back(trackers.cell);
     }
   }
 
  private:
   struct Trackers {
     uint8_t position;  // effect ticks into the on and off cycle
-    bool silent;       // on the tick just played
+    bool silent;       // on the tick just played, or left so by the tremor
+    CellPosition cell;
   };
   std::array<Trackers, channelTableSize> trackers_{};
 };

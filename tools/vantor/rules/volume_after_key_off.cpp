@@ -1,6 +1,6 @@
 // On an instrument without a volume envelope, a key-off silences the note for good in
 // vantor. Trackers only set its volume to 0: a volume given in the volume column with
-// the key-off, or in a later row (there with Cxx too), makes the note sound again.
+// the key-off, or in a later row, or Cxx, makes the note sound again.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -24,7 +24,8 @@ class VolumeAfterKeyOff : public Rule {
       if (cell.instrument != 0 || !channel.keyOff || givesNote(cell)) continue;
       int volume = -1;
       if (volumeColumnSetsVolume(cell)) volume = cell.volume - 0x10;
-      if (cell.effect == effect::SetVolume && view.before(c).keyOff) volume = cell.effectParam;
+      if (cell.effect == effect::SetVolume && (view.before(c).keyOff || cell.note == keyOffNote))
+        volume = cell.effectParam;
       if (volume >= 0 && withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
           channelLevel(volume, 64, 65536, view.song().globalVolume) >= silentLevel)
         heard.push_back(view.here(c));
