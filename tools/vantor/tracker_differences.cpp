@@ -23,6 +23,14 @@ bool voiceSounds(const Voice* voice) {
 
 }  // namespace
 
+SavedBy savedBy(const std::string& trackerName) {
+  std::string name = trackerName;
+  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (name.starts_with("fasttracker")) return SavedBy::fastTracker;
+  if (name.starts_with("openmpt")) return SavedBy::openMpt;
+  return SavedBy::other;
+}
+
 int TickView::channelCount() const { return playedChannelCount(song_); }
 
 const NoteCell& TickView::cell(int c) const { return currentCell(song_, c); }
@@ -52,9 +60,7 @@ DifferenceFinder::DifferenceFinder(Song* song) : song_(song), rules_(makeRules()
 
 void DifferenceFinder::examineFile(const std::vector<uint8_t>& bytes, const LoadNotes& notes,
                                    uint16_t version, const std::string& tracker) {
-  std::string name = tracker.substr(0, 11);
-  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  savedByFastTracker_ = name == "fasttracker";
+  savedBy_ = savedBy(tracker);
   FileView file{bytes, notes, version, tracker, *song_};
   for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
     std::vector<std::string> where;
@@ -65,7 +71,7 @@ void DifferenceFinder::examineFile(const std::vector<uint8_t>& bytes, const Load
 
 void DifferenceFinder::afterTick(const TickCall& call) {
   tickInRow_ = call.rowTick ? 0 : tickInRow_ + 1;
-  TickView view(*song_, before_, played_, call.rowTick, tickInRow_, savedByFastTracker_);
+  TickView view(*song_, before_, played_, call.rowTick, tickInRow_, savedBy_);
   for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
     heard_.clear();
     rules_[rule]->afterTick(view, heard_);

@@ -40,6 +40,12 @@ struct CellPosition {
   int channel;  // counted from 0, as the trace shows them
 };
 
+// The tracker a file says saved it. Trackers' players follow the tracker that saved a
+// song in a few rules, so a few differences are heard only in songs of some trackers.
+enum class SavedBy : uint8_t { fastTracker, openMpt, other };
+
+SavedBy savedBy(const std::string& trackerName);
+
 // A channel as the previous tick left it (for the row tick: before the row).
 struct ChannelBefore {
   int32_t period;
@@ -63,14 +69,13 @@ struct ChannelBefore {
 class TickView {
  public:
   TickView(Song& song, const std::array<ChannelBefore, channelTableSize>& before,
-           const std::array<bool, channelTableSize>& played, bool rowTick, int tickInRow,
-           bool savedByFastTracker)
+           const std::array<bool, channelTableSize>& played, bool rowTick, int tickInRow, SavedBy savedBy)
       : song_(song),
         before_(before),
         played_(played),
         rowTick_(rowTick),
         tickInRow_(tickInRow),
-        savedByFastTracker_(savedByFastTracker) {}
+        savedBy_(savedBy) {}
 
   Song& song() const { return song_; }
   bool rowTick() const { return rowTick_; }
@@ -82,10 +87,8 @@ class TickView {
   // A note has started on the channel before this tick.
   bool played(int c) const { return played_[c]; }
   CellPosition here(int c) const { return {song_.orderPosition, song_.row, c}; }
-  // The file names FastTracker 2 as the tracker that saved it. A few rules are heard
-  // differently by trackers only for songs of other trackers: for FastTracker 2's,
-  // one of the trackers plays them as vantor does.
-  bool savedByFastTracker() const { return savedByFastTracker_; }
+  SavedBy savedBy() const { return savedBy_; }
+  bool savedByFastTracker() const { return savedBy_ == SavedBy::fastTracker; }
 
  private:
   Song& song_;
@@ -93,7 +96,7 @@ class TickView {
   const std::array<bool, channelTableSize>& played_;
   bool rowTick_;
   int tickInRow_;
-  bool savedByFastTracker_;
+  SavedBy savedBy_;
 };
 
 // What a rule of the loader sees: the file as read, and what the loader noted.
@@ -169,7 +172,7 @@ class DifferenceFinder {
   std::array<ChannelBefore, channelTableSize> before_{};
   std::array<bool, channelTableSize> played_{};
   int tickInRow_ = 0;
-  bool savedByFastTracker_ = false;
+  SavedBy savedBy_ = SavedBy::other;
   std::vector<CellPosition> heard_;
 };
 

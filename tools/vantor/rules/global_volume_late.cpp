@@ -2,7 +2,7 @@
 // their channel's volume is next worked out: for Gxx, on its own channel and those to
 // its right; for the others, on their next envelope step or volume change, at the
 // latest on the next row's first tick. Trackers change every channel at once. Heard
-// where a sounding channel plays 3 dB or more away from where trackers have it; named
+// where a sounding channel moves the mix 2.5 dB or more from where trackers have it; named
 // at the Gxx or Hxy that made the change.
 #include "rule_support.h"
 
@@ -46,7 +46,7 @@ class GlobalVolumeLate : public Rule {
       double vantor = channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, used_[c]);
       double trackers =
           channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, song.globalVolume);
-      if (levelsDiffer(vantor, trackers)) heard.push_back(changedBy_);
+      if (heardInMix(view, c, vantor, trackers)) heard.push_back(changedBy_);
     }
   }
 

@@ -1,7 +1,8 @@
 // Kxx releases the note on the row's first tick in vantor, whatever xx says, and an
 // instrument without a volume envelope falls silent at once. Trackers let such a note
 // sound on until tick xx. (With a volume envelope, one tracker releases on the row's
-// first tick as vantor does.) Heard where the note sounds when the row starts.
+// first tick as vantor does.) Heard where the note sounds when the row starts, for two
+// ticks or more: a single tick passes as a click.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -26,7 +27,8 @@ class KeyOffEffectDelayed : public Rule {
       const Channel& channel = view.channel(c);
       const ChannelBefore& before = view.before(c);
       bool releasedBefore = before.keyOff && cell.instrument == 0 && !givesNote(cell);
-      if (!releasedBefore && withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
+      int ticksSounding = std::min<int>(cell.effectParam, view.song().speed + view.song().patternDelayTicks);
+      if (!releasedBefore && ticksSounding >= 2 && withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
           channelLevel(channel.volume, 64, 65536, view.song().globalVolume) >= silentLevel)
         heard.push_back(view.here(c));
     }

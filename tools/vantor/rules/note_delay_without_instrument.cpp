@@ -1,8 +1,9 @@
 // EDx resets the channel at the delayed note as an instrument number would, even when
-// the cell has none; trackers keep volume, panning, envelopes and fadeout. Heard where
-// the reset changes one of them, on a channel that has played (a channel that never
-// played sounds alike in both). Once vantor's reset has parted the channel from the
-// trackers', every such note until the next instrument number sounds different too.
+// the cell has none: the volume becomes the sample's. Trackers keep the channel's
+// volume. (The envelopes restart in trackers too; whether panning, key-off and fadeout
+// are reset, trackers do not agree with each other.) Heard where the volume changes, on
+// a channel that has played; once vantor's reset has parted the two, every such note
+// until the next instrument number sounds different too.
 #include <algorithm>
 
 #include "rule_support.h"
@@ -14,10 +15,10 @@ namespace {
 class NoteDelayWithoutInstrument : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {
-        "EDx without an instrument number",
-        "vantor resets volume, panning, envelopes and fadeout at the delayed note", "trackers keep them",
-        "write the instrument number with the delayed note, and its volume in the volume column"};
+    static const RuleText words = {"EDx without an instrument number",
+                                   "vantor sets the sample's volume at the delayed note",
+                                   "trackers keep the channel's volume",
+                                   "give the delayed note its volume in the volume column"};
     return words;
   }
 
@@ -32,15 +33,8 @@ class NoteDelayWithoutInstrument : public Rule {
       if (!isExtended(cell, effect::NoteDelay) || extendedValue(cell) != view.tickInRow() ||
           cell.instrument != 0 || !(channel.updateFlags & Trigger) || !view.played(c))
         continue;
-      ChannelSource source = selectSource(view.song(), channel);
-      const Sample& sample = *source.sample;
-      const ChannelBefore& before = view.before(c);
-      bool changes = (before.volume != sample.volume && !volumeColumnSetsVolume(cell)) ||
-                     (before.panning != static_cast<int32_t>(std::min<uint32_t>(sample.panning, 255)) &&
-                      !volumeColumnSetsPanning(cell)) ||
-                     before.keyOff != 0 || before.fadeoutVolume != fullFadeout ||
-                     (envelopeMoves(volumeEnvelope(*source.instrument)) && before.volumeEnvelope.tick > 0) ||
-                     (envelopeMoves(panningEnvelope(*source.instrument)) && before.panningEnvelope.tick > 0);
+      const Sample& sample = *selectSource(view.song(), channel).sample;
+      bool changes = view.before(c).volume != sample.volume && !volumeColumnSetsVolume(cell);
       if (changes || parted_[c]) {
         heard.push_back(view.here(c));
         parted_[c] = true;

@@ -52,9 +52,9 @@ inline bool envelopeMoves(const Envelope& envelope) {
 }
 
 // How a rule knows that a difference is heard: two levels of a channel differ by more
-// than 3 dB (a step a listener notices in any mix), counting a level 40 dB below full
+// than 2.5 dB (a step a listener notices in a mix), counting a level 40 dB below full
 // scale as silence.
-constexpr double audibleStep = 1.4125;  // 3 dB
+constexpr double audibleStep = 1.3335;  // 2.5 dB
 constexpr double silentLevel = 0.01;    // -40 dB
 
 inline bool levelsDiffer(double a, double b) {
@@ -71,6 +71,22 @@ inline double channelLevel(int32_t volume, int32_t envelope, int32_t fadeout, in
 
 inline double channelLevel(const Channel& channel, const Song& song) {
   return channelLevel(channel.volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, song.globalVolume);
+}
+
+// The channel's voice has a sample with data that has not run out.
+inline bool samplePlays(const Channel& channel);
+
+// Whether a channel heard at one level or another changes the whole mix by 2.5 dB or
+// more: a quiet channel's change is lost among the louder ones. The mix is taken as
+// the power sum of the levels of the channels that sound.
+inline bool heardInMix(const TickView& view, int channel, double vantor, double trackers) {
+  double others = 0;
+  for (int c = 0; c < view.channelCount(); ++c) {
+    if (c == channel || !samplePlays(view.channel(c))) continue;
+    double level = channelLevel(view.channel(c), view.song());
+    others += level * level;
+  }
+  return levelsDiffer(std::sqrt(others + vantor * vantor), std::sqrt(others + trackers * trackers));
 }
 
 // The channel's voice has a sample with data that has not run out.

@@ -1,6 +1,6 @@
 // When a tremolo ends, vantor keeps its last step in the channel's volume; trackers go
-// back to the volume the channel had. Heard where the two lie 3 dB or more apart, until
-// the volume is set again; named at the last 7xy.
+// back to the volume the channel had. Heard where that moves the mix by 2.5 dB or more,
+// until the volume is set again; named at the last 7xy.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -36,7 +36,7 @@ class TremoloEnd : public Rule {
       double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
       double trackers =
           channelLevel(channel.volume - kept.offset, envelope, channel.fadeoutVolume, song.globalVolume);
-      if (levelsDiffer(vantor, trackers)) heard.push_back(kept.cell);
+      if (heardInMix(view, c, vantor, trackers)) heard.push_back(kept.cell);
     }
   }
 

@@ -1,6 +1,6 @@
 // Tremolo: vantor plays each row's first tick at the channel's own volume, without the
-// tremolo; trackers apply the tremolo there too. Heard where the two lie 3 dB or more
-// apart.
+// tremolo; trackers apply the tremolo there too. Heard where that moves the mix by
+// 2.5 dB or more.
 #include "rule_support.h"
 #include "sequencer/envelopes.h"
 
@@ -29,7 +29,7 @@ class TremoloRowStart : public Rule {
       double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
       double theirs = channelLevel(channel.volume + trackers.volumeOffset, envelope, channel.fadeoutVolume,
                                    song.globalVolume);
-      if (levelsDiffer(vantor, theirs)) heard.push_back(view.here(c));
+      if (heardInMix(view, c, vantor, theirs)) heard.push_back(view.here(c));
     }
   }
 };

@@ -1,7 +1,8 @@
 // The volume column's slides (6x, 7x, Dx, Ex) take their step on the row's first tick
 // too in vantor, one step more per row than trackers, which slide on the effect ticks
 // only. Trackers' volume and panning are followed beside the replay; heard where the
-// volume lies 3 dB or more, or the panning a quarter of its range, away from theirs.
+// volume moves the mix by 2.5 dB or more, or the panning lies a quarter of its range
+// away from theirs.
 #include <cstdlib>
 
 #include "rule_support.h"
@@ -72,7 +73,7 @@ class VolumeColumnSlideOnRowTick : public Rule {
       int32_t envelope = channel.volumeEnvelopeState.value;
       double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
       double theirs = channelLevel(trackers.volume, envelope, channel.fadeoutVolume, song.globalVolume);
-      bool volumeHeard = trackers.volume != channel.volume && levelsDiffer(vantor, theirs);
+      bool volumeHeard = trackers.volume != channel.volume && heardInMix(view, c, vantor, theirs);
       bool panningHeard = std::abs(trackers.panning - panning) >= audiblePanning &&
                           channelLevel(channel, song) >= silentLevel;
       if (volumeHeard || panningHeard) heard.push_back(trackers.cell);
