@@ -15,12 +15,9 @@ struct NamedCommand {
   const char* name;
 };
 
-constexpr NamedCommand namedCommands[] = {{Command::render, "render"},
-                                          {Command::info, "info"},
-                                          {Command::check, "check"},
-                                          {Command::trace, "trace"},
-                                          {Command::play, "play"},
-                                          {Command::exportXm, "export"}};
+constexpr NamedCommand namedCommands[] = {{Command::render, "render"}, {Command::info, "info"},
+                                          {Command::check, "check"},   {Command::trace, "trace"},
+                                          {Command::play, "play"},     {Command::exportXm, "export"}};
 
 std::optional<Command> commandNamed(std::string_view name) {
   for (const NamedCommand& named : namedCommands) {
@@ -210,7 +207,8 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
     options.command = Command::help;
     if (argc == 2) return parsed;
     options.helpTopic = argc == 3 ? commandNamed(argv[2]) : std::nullopt;
-    if (!options.helpTopic) parsed.error = "help takes one command name: render, info, check, trace, play or export";
+    if (!options.helpTopic)
+      parsed.error = "help takes one command name: render, info, check, trace, play or export";
     return parsed;
   }
   std::optional<Command> command = commandNamed(first);

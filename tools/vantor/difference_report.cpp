@@ -91,8 +91,8 @@ int printCheckFindings(const std::string& song, const DifferenceFinder& finder) 
   for (const Finding& finding : finder.findings().all()) {
     const RuleText& text = finder.rules()[finding.rule]->text();
     if (finding.wholeFile) {
-      std::printf("%s: %s (%s): %s; %s\n", song.c_str(), text.construct, finding.where.c_str(), text.vantorDoes,
-                  text.trackersDo);
+      std::printf("%s: %s (%s): %s; %s\n", song.c_str(), text.construct, finding.where.c_str(),
+                  text.vantorDoes, text.trackersDo);
     } else {
       std::printf("%s:%d:%d:%d: %s: %s; %s\n", song.c_str(), finding.cell.order, finding.cell.row,
                   finding.cell.channel, text.construct, text.vantorDoes, text.trackersDo);

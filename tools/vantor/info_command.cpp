@@ -66,7 +66,8 @@ int runInfo(const Options& options) {
   std::printf("default BPM: %d\n", song.defaultBpm);
   DifferenceFinder differences(&song);
   differences.examineFile(songBytes(options.song), notes, names.version, names.tracker);
-  PassLength pass = measurePass(&song, [&](const Song&, const TickCall& call) { differences.afterTick(call); });
+  PassLength pass =
+      measurePass(&song, [&](const Song&, const TickCall& call) { differences.afterTick(call); });
   if (pass.limited) {
     std::printf("one pass: more than %s (no row comes back within it)\n",
                 formatDuration(pass.frames).c_str());

@@ -103,7 +103,7 @@ class TickView {
 struct FileView {
   const std::vector<uint8_t>& bytes;
   const LoadNotes& notes;
-  uint16_t version;  // the format version the file states
+  uint16_t version;            // the format version the file states
   const std::string& tracker;  // the tracker name the file states
   const Song& song;
 };

@@ -11,10 +11,9 @@ namespace {
 class FineVolumeSlideMemory : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"EA0 or EB0 after a fine slide the other way",
-                                   "vantor repeats the amount of the last EAx or EBx",
-                                   "trackers repeat the last amount of the same direction",
-                                   "write the amount instead of 0"};
+    static const RuleText words = {
+        "EA0 or EB0 after a fine slide the other way", "vantor repeats the amount of the last EAx or EBx",
+        "trackers repeat the last amount of the same direction", "write the amount instead of 0"};
     return words;
   }
 
@@ -28,22 +27,26 @@ class FineVolumeSlideMemory : public Rule {
         bool fine = up || isExtended(cell, effect::FineVolumeSlideDown);
         if (!fine || extendedValue(cell) != 0) {
           if (fine) (up ? trackers.up : trackers.down) = extendedValue(cell);
-          if (fine || cell.instrument != 0 || volumeColumnSetsVolume(cell) || cell.effect == effect::SetVolume)
+          if (fine || cell.instrument != 0 || volumeColumnSetsVolume(cell) ||
+              cell.effect == effect::SetVolume)
             trackers.volume = channel.volume;
           else
-            trackers.volume = std::clamp<int32_t>(trackers.volume + channel.volume - view.before(c).volume, 0, 64);
+            trackers.volume =
+                std::clamp<int32_t>(trackers.volume + channel.volume - view.before(c).volume, 0, 64);
         } else {
           int32_t own = up ? trackers.up : trackers.down;
           trackers.volume = std::clamp<int32_t>(trackers.volume + (up ? own : -own), 0, 64);
           trackers.cell = view.here(c);
         }
       } else {
-        trackers.volume = std::clamp<int32_t>(trackers.volume + channel.volume - view.before(c).volume, 0, 64);
+        trackers.volume =
+            std::clamp<int32_t>(trackers.volume + channel.volume - view.before(c).volume, 0, 64);
       }
       if (trackers.volume == channel.volume || !samplePlays(channel)) continue;
       const Song& song = view.song();
       int32_t envelope = channel.volumeEnvelopeState.value;
-      if (heardInMix(view, c, channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume),
+      if (heardInMix(view, c,
+                     channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume),
                      channelLevel(trackers.volume, envelope, channel.fadeoutVolume, song.globalVolume)))
         heard.push_back(trackers.cell);
     }

@@ -13,10 +13,10 @@ namespace {
 class GlobalVolumeLate : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"Gxx or Hxy (global volume)",
-                                   "vantor changes a channel only when its own volume is next worked out",
-                                   "trackers change every channel at once",
-                                   "write Gxx in the leftmost channel, on rows where the channels start notes"};
+    static const RuleText words = {
+        "Gxx or Hxy (global volume)", "vantor changes a channel only when its own volume is next worked out",
+        "trackers change every channel at once",
+        "write Gxx in the leftmost channel, on rows where the channels start notes"};
     return words;
   }
 
@@ -33,8 +33,10 @@ class GlobalVolumeLate : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       int32_t was = global;
-      if (view.rowTick() && cell.effect == effect::SetGlobalVolume) global = std::min<int32_t>(cell.effectParam, 64);
-      if (!view.rowTick() && cell.effect == effect::GlobalVolumeSlide) global = slid(global, song.globalVolumeSlideMemory);
+      if (view.rowTick() && cell.effect == effect::SetGlobalVolume)
+        global = std::min<int32_t>(cell.effectParam, 64);
+      if (!view.rowTick() && cell.effect == effect::GlobalVolumeSlide)
+        global = slid(global, song.globalVolumeSlideMemory);
       if (global != was) changedBy_ = view.here(c);
       if (view.channel(c).updateFlags & VolumeChanged) used_[c] = global;
     }
@@ -43,7 +45,8 @@ class GlobalVolumeLate : public Rule {
       const Channel& channel = view.channel(c);
       if (used_[c] == song.globalVolume || !samplePlays(channel)) continue;
       int32_t volume = channel.volume + channel.volumeOffset;
-      double vantor = channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, used_[c]);
+      double vantor =
+          channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, used_[c]);
       double trackers =
           channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, song.globalVolume);
       if (heardInMix(view, c, vantor, trackers)) heard.push_back(changedBy_);

@@ -28,7 +28,8 @@ class KeyOffEffectDelayed : public Rule {
       const ChannelBefore& before = view.before(c);
       bool releasedBefore = before.keyOff && cell.instrument == 0 && !givesNote(cell);
       int ticksSounding = std::min<int>(cell.effectParam, view.song().speed + view.song().patternDelayTicks);
-      if (!releasedBefore && ticksSounding >= 2 && withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
+      if (!releasedBefore && ticksSounding >= 2 && withoutVolumeEnvelope(view, channel) &&
+          samplePlays(channel) &&
           channelLevel(channel.volume, 64, 65536, view.song().globalVolume) >= silentLevel)
         heard.push_back(view.here(c));
     }

@@ -12,9 +12,9 @@ namespace {
 class KeyOffWithInstrument : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"a key-off with an instrument number, instrument without volume envelope",
-                                   "vantor silences the note", "trackers play it on at the instrument's volume",
-                                   "write the key-off without the instrument number"};
+    static const RuleText words = {
+        "a key-off with an instrument number, instrument without volume envelope", "vantor silences the note",
+        "trackers play it on at the instrument's volume", "write the key-off without the instrument number"};
     return words;
   }
 

@@ -10,10 +10,9 @@ namespace {
 class LoopThenNaturalEnd : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"E6x loop followed by the pattern's natural end",
-                                   "vantor starts the next pattern at row 0",
-                                   "trackers start it at the loop's first row",
-                                   "start loops at row 0, or end such a pattern with D00"};
+    static const RuleText words = {
+        "E6x loop followed by the pattern's natural end", "vantor starts the next pattern at row 0",
+        "trackers start it at the loop's first row", "start loops at row 0, or end such a pattern with D00"};
     return words;
   }
 

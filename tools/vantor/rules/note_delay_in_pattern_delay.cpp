@@ -13,8 +13,8 @@ class NoteDelayInPatternDelay : public Rule {
  public:
   const RuleText& text() const override {
     static const RuleText words = {"EDx at or past the speed in a row that EEx lengthens",
-                                   "vantor plays the note in the row's added ticks",
-                                   "trackers never play it", "delay the note by less than the speed"};
+                                   "vantor plays the note in the row's added ticks", "trackers never play it",
+                                   "delay the note by less than the speed"};
     return words;
   }
 

@@ -15,10 +15,9 @@ namespace {
 class NoteDelayWithoutInstrument : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"EDx without an instrument number",
-                                   "vantor sets the sample's volume at the delayed note",
-                                   "trackers keep the channel's volume",
-                                   "give the delayed note its volume in the volume column"};
+    static const RuleText words = {
+        "EDx without an instrument number", "vantor sets the sample's volume at the delayed note",
+        "trackers keep the channel's volume", "give the delayed note its volume in the volume column"};
     return words;
   }
 

@@ -11,7 +11,8 @@ namespace {
 class NoteDelayZero : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"ED0", "vantor holds the channel as it is for the whole row: no note, no change",
+    static const RuleText words = {"ED0",
+                                   "vantor holds the channel as it is for the whole row: no note, no change",
                                    "trackers play the row at once", "leave out ED0"};
     return words;
   }
@@ -24,7 +25,8 @@ class NoteDelayZero : public Rule {
       const Channel& channel = view.channel(c);
       bool note = givesNote(cell) && selectSource(view.song(), channel).sample->length > 0 &&
                   (cell.instrument != 0 || channel.volume > 0);
-      bool change = (cell.note == keyOffNote || cell.instrument != 0 || cell.volume != 0) && samplePlays(channel);
+      bool change =
+          (cell.note == keyOffNote || cell.instrument != 0 || cell.volume != 0) && samplePlays(channel);
       if (note || change) heard.push_back(view.here(c));
     }
   }

@@ -10,10 +10,9 @@ namespace {
 class OffsetWithoutNote : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"a note after a 9xx that started no note",
-                                   "vantor starts the note at that 9xx's offset",
-                                   "trackers start it at the sample's beginning",
-                                   "write 9xx only with the note it is for"};
+    static const RuleText words = {
+        "a note after a 9xx that started no note", "vantor starts the note at that 9xx's offset",
+        "trackers start it at the sample's beginning", "write 9xx only with the note it is for"};
     return words;
   }
 

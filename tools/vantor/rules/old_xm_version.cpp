@@ -10,10 +10,9 @@ namespace {
 class OldXmVersion : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"XM version older than 1.04",
-                                   "vantor reads every file in the layout of 1.04",
-                                   "trackers also read the older layouts",
-                                   "save the song again in a current tracker"};
+    static const RuleText words = {
+        "XM version older than 1.04", "vantor reads every file in the layout of 1.04",
+        "trackers also read the older layouts", "save the song again in a current tracker"};
     return words;
   }
 

@@ -34,10 +34,10 @@ std::size_t cellBytes(const std::vector<uint8_t>& bytes, std::size_t at, std::si
 class PatternLayout : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"a pattern header length other than 9, or a packed size other than its cells'",
-                                   "vantor reads the rest of the file from the wrong place",
-                                   "trackers read it by the stated sizes",
-                                   "save the song again in a current tracker"};
+    static const RuleText words = {
+        "a pattern header length other than 9, or a packed size other than its cells'",
+        "vantor reads the rest of the file from the wrong place", "trackers read it by the stated sizes",
+        "save the song again in a current tracker"};
     return words;
   }
 
@@ -58,8 +58,8 @@ class PatternLayout : public Rule {
       }
       std::size_t used = packed == 0 ? 0 : cellBytes(bytes, at + readHeaderLength, rows * channels);
       if (used != packed) {
-        std::snprintf(text, sizeof text, "pattern %u of the file: packed size %u for %zu bytes of cells", pattern,
-                      packed, used);
+        std::snprintf(text, sizeof text, "pattern %u of the file: packed size %u for %zu bytes of cells",
+                      pattern, packed, used);
         where.push_back(text);
         return;
       }

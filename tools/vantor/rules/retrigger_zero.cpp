@@ -18,8 +18,9 @@ class RetriggerZero : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (isExtended(cell, effect::Retrigger) && extendedValue(cell) == 0 && !(channel.updateFlags & Trigger) &&
-          view.played(c) && selectSource(view.song(), channel).sample->length > 0)
+      if (isExtended(cell, effect::Retrigger) && extendedValue(cell) == 0 &&
+          !(channel.updateFlags & Trigger) && view.played(c) &&
+          selectSource(view.song(), channel).sample->length > 0)
         heard.push_back(view.here(c));
     }
   }

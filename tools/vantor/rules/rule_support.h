@@ -34,7 +34,9 @@ inline bool isExtended(const NoteCell& cell, uint8_t subEffect) {
 inline uint8_t extendedValue(const NoteCell& cell) { return cell.effectParam & 0x0F; }
 
 inline bool volumeColumnPortamento(const NoteCell& cell) { return cell.volume >= 0xF0; }
-inline bool volumeColumnSetsVolume(const NoteCell& cell) { return cell.volume >= 0x10 && cell.volume <= 0x50; }
+inline bool volumeColumnSetsVolume(const NoteCell& cell) {
+  return cell.volume >= 0x10 && cell.volume <= 0x50;
+}
 inline bool volumeColumnSetsPanning(const NoteCell& cell) { return cell.volume >> 4 == 0xC; }
 
 // Heard now: a sample with data, at a level above silence.
@@ -70,7 +72,8 @@ inline double channelLevel(int32_t volume, int32_t envelope, int32_t fadeout, in
 }
 
 inline double channelLevel(const Channel& channel, const Song& song) {
-  return channelLevel(channel.volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, song.globalVolume);
+  return channelLevel(channel.volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume,
+                      song.globalVolume);
 }
 
 // The channel's voice has a sample with data that has not run out.

@@ -29,8 +29,8 @@ class StereoSamples : public Rule {
               std::to_string(notes.firstStereoSamples[i].slot);
     }
     if (notes.stereoSamples > kept) list += ", ...";
-    where.push_back(std::to_string(notes.stereoSamples) + (notes.stereoSamples == 1 ? " sample" : " samples") +
-                    " (" + list + ")");
+    where.push_back(std::to_string(notes.stereoSamples) +
+                    (notes.stereoSamples == 1 ? " sample" : " samples") + " (" + list + ")");
   }
 };
 

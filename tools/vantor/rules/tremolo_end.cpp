@@ -10,9 +10,9 @@ namespace {
 class TremoloEnd : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"7xy (tremolo) ending", "vantor keeps the tremolo's last step in the volume",
-                                   "trackers go back to the volume before it",
-                                   "set the volume in the row after the tremolo"};
+    static const RuleText words = {
+        "7xy (tremolo) ending", "vantor keeps the tremolo's last step in the volume",
+        "trackers go back to the volume before it", "set the volume in the row after the tremolo"};
     return words;
   }
 

@@ -14,10 +14,10 @@ namespace {
 class Tremor : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"Txy (tremor)",
-                                   "vantor counts every tick, the row's first included, and sounds again after it",
-                                   "trackers count the effect ticks only, and may stay silent after it",
-                                   "shape the rhythm with volumes or notes instead"};
+    static const RuleText words = {
+        "Txy (tremor)", "vantor counts every tick, the row's first included, and sounds again after it",
+        "trackers count the effect ticks only, and may stay silent after it",
+        "shape the rhythm with volumes or notes instead"};
     return words;
   }
 
@@ -39,7 +39,8 @@ class Tremor : public Rule {
       if (!tremor && view.savedByFastTracker()) trackers.silent = false;
       if (!tremor && !trackers.silent) continue;
       bool silent = tremor && channel.volume + channel.volumeOffset <= 0;
-      if (silent != trackers.silent && samplePlays(channel) && channelLevel(channel, view.song()) >= silentLevel)
+      if (silent != trackers.silent && samplePlays(channel) &&
+          channelLevel(channel, view.song()) >= silentLevel)
         heard.push_back(trackers.cell);
     }
   }

@@ -14,7 +14,9 @@ namespace {
 constexpr uint8_t slideDown = 0x6, slideUp = 0x7, panLeft = 0xD, panRight = 0xE;
 constexpr int audiblePanning = 64;
 
-bool slides(const NoteCell& cell, uint8_t kind) { return cell.volume >> 4 == kind && (cell.volume & 0x0F) != 0; }
+bool slides(const NoteCell& cell, uint8_t kind) {
+  return cell.volume >> 4 == kind && (cell.volume & 0x0F) != 0;
+}
 
 // Effects that set the volume or panning on the row's first tick, in both.
 bool setsVolume(const NoteCell& cell) {
@@ -63,7 +65,8 @@ class VolumeColumnSlideOnRowTick : public Rule {
         if (slides(cell, slideUp)) trackers.volume = std::min(trackers.volume + step, 64);
         if (slides(cell, panLeft)) trackers.panning = std::max(trackers.panning - step, 0);
         if (slides(cell, panRight)) trackers.panning = std::min(trackers.panning + step, 255);
-        if (volumeSlide && isVolumeSlideEffect(cell)) trackers.volume = slideByMemory(trackers.volume, channel);
+        if (volumeSlide && isVolumeSlideEffect(cell))
+          trackers.volume = slideByMemory(trackers.volume, channel);
         if (!volumeSlide && channel.volume != view.before(c).volume) trackers.volume = channel.volume;
         if (!panningSlide && panning != std::clamp<int32_t>(view.before(c).panning, 0, 255))
           trackers.panning = panning;
