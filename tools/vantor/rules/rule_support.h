@@ -79,9 +79,10 @@ inline double channelLevel(const Channel& channel, const Song& song) {
 // The channel's voice has a sample with data that has not run out.
 inline bool samplePlays(const Channel& channel);
 
-// Whether a channel heard at one level or another changes the whole mix by 2.5 dB or
-// more: a quiet channel's change is lost among the louder ones. The mix is taken as
-// the power sum of the levels of the channels that sound.
+// Whether a channel heard at one level or another is heard in the mix: the whole mix
+// moves by 2.5 dB or more, or the channel's own level by 6 dB or more while it is no
+// more than 12 dB below the rest (a quieter channel's change is lost among the louder
+// ones). The mix is taken as the power sum of the levels of the channels that sound.
 inline bool heardInMix(const TickView& view, int channel, double vantor, double trackers) {
   double others = 0;
   for (int c = 0; c < view.channelCount(); ++c) {
@@ -89,7 +90,10 @@ inline bool heardInMix(const TickView& view, int channel, double vantor, double 
     double level = channelLevel(view.channel(c), view.song());
     others += level * level;
   }
-  return levelsDiffer(std::sqrt(others + vantor * vantor), std::sqrt(others + trackers * trackers));
+  if (levelsDiffer(std::sqrt(others + vantor * vantor), std::sqrt(others + trackers * trackers))) return true;
+  double louder = std::max(vantor, trackers);
+  double quieter = std::min(vantor, trackers);
+  return louder >= 2 * quieter && louder >= silentLevel && 16 * louder * louder >= others;
 }
 
 // The channel's voice has a sample with data that has not run out.
