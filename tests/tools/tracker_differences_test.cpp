@@ -237,6 +237,14 @@ TEST_F(TrackerDifferencesTest, NearMissesAreNotNamed) {
   });
   EXPECT_EQ(differencesOf(module), nothingFound);
 
+  // A loop whose first row the next pattern does not have: both start that pattern at row 0.
+  xm::XmModule shortNext = songWith({});
+  shortNext.orders = {1, 0};
+  shortNext.patterns[0] = xm::XmPattern::empty(4, 5);
+  shortNext.patterns[1].at(5, 3) = {0, 0, 0, 0xE, 0x60};
+  shortNext.patterns[1].at(6, 3) = {0, 0, 0, 0xE, 0x61};
+  EXPECT_EQ(differencesOf(shortNext), nothingFound);
+
   // 32 channels are kept whole.
   module.channelCount = 32;
   module.patterns = {xm::XmPattern::empty(8, 32), xm::XmPattern::empty(8, 32)};

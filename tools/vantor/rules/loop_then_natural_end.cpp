@@ -1,7 +1,9 @@
 // After an E6x loop back to a row other than 0, a pattern that runs out by itself is
 // followed by row 0 of the next pattern in vantor; trackers start the next pattern at
-// the loop's first row. A break or jump names its own row in both.
+// the loop's first row. A break or jump names its own row in both, and a next pattern
+// too short for that row starts at row 0 in both.
 #include "rule_support.h"
+#include "sequencer/song_position.h"
 
 namespace vantor::tool::rules {
 
@@ -29,7 +31,9 @@ class LoopThenNaturalEnd : public Rule {
     }
     if (breakOrJump) pending_.active = false;
     bool naturalEnd = !breakOrJump && song.nextOrderPosition >= 0;
-    if (naturalEnd && pending_.active && pending_.loopRow != 0) heard.push_back(pending_.cell);
+    if (naturalEnd && pending_.active && pending_.loopRow != 0 &&
+        static_cast<uint32_t>(pending_.loopRow) < patternRowCount(song, song.nextOrderPosition))
+      heard.push_back(pending_.cell);
     if (naturalEnd) pending_.active = false;
   }
 
