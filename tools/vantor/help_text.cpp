@@ -92,9 +92,11 @@ std::string infoHelp() {
              "patterns, instruments and samples, frequency table (linear or Amiga), default\n"
              "speed and BPM, the length of one pass, and every value the loader had to refuse\n"
              "or limit. Then, under \"sounds different from trackers\", each rule of this\n"
-             "player that the song meets where trackers play it otherwise, with the number\n"
-             "of cells and the first positions (order, row, channel, from 0); none listed\n"
-             "means the song plays as trackers play it, as far as these rules go.\n"
+             "player that the song meets where trackers play it otherwise and the\n"
+             "difference is heard, with the number of cells and the first positions (order,\n"
+             "row, channel, from 0), what each side does and how to write it so that both\n"
+             "play it alike; none listed means the song plays as trackers play it, as far\n"
+             "as these rules go. vantor check lists every cell.\n"
              "\n"
              "Options:\n") +
          demoOption +
