@@ -251,6 +251,61 @@ TEST_F(TrackerDifferencesTest, NearMissesAreNotNamed) {
   EXPECT_EQ(differencesOf(module), nothingFound);
 }
 
+// Where the two trackers' players follow the tracker that saved the song, a rule is named
+// only for the songs whose tracker both play otherwise.
+TEST_F(TrackerDifferencesTest, RulesThatFollowTheSongsTrackerAreNamedForItsSongsOnly) {
+  struct Case {
+    std::vector<PlacedCell> cells;
+    const char* namedFor;  // the tracker whose songs hear it
+    std::string named;
+  };
+  const Case cases[] = {
+      {{{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0xE, 0xD8}}, {2, 4, {0, 0, 0, 0xE, 0xE1}}},
+       "OpenMPT 1.31.06.00",
+       "EDx at or past the speed in a row that EEx lengthens: 1 cell"},
+      {{{0, 3, {C4, 1}}, {2, 3, {keyOff, 1}}},
+       "OpenMPT 1.31.06.00",
+       "a key-off with an instrument number, instrument without volume envelope: 1 cell"},
+      {{{0, 3, {C4, 1, 0, 0x0, 0x37}}},
+       "OpenMPT 1.31.06.00",
+       "0xy (arpeggio) in a song OpenMPT saved: 1 cell"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.named);
+    xm::XmModule module = songWith(c.cells);
+    module.tracker = c.namedFor;
+    std::vector<std::string> lines = differencesOf(module);
+    ASSERT_EQ(lines.size(), 1u) << testing::PrintToString(lines);
+    EXPECT_EQ(lines[0].substr(0, c.named.size()), c.named);
+    module.tracker = "FastTracker v2.00";
+    EXPECT_EQ(differencesOf(module), nothingFound);
+  }
+}
+
+// The loader's rules name the file: a packed size that does not match the cells, and
+// an instrument of more than 16 samples, which the loader refuses.
+TEST_F(TrackerDifferencesTest, TheLoadersRulesNameTheFile) {
+  xm::XmModule module = songWith({});
+  module.patterns[0].packedSizeField = 41;  // its 40 cells take 40 bytes
+  EXPECT_EQ(
+      differencesOf(module)[0].substr(0, 128),
+      "a pattern header length other than 9, or a packed size other than its cells': pattern 0 of the file: "
+      "packed size 41 for 40 bytes");
+
+  xm::XmModule refused = songWith({});
+  refused.instruments[0].samples.assign(17, refused.instruments[0].samples[0]);
+  std::string song = songFile(refused);
+  ToolRun check = runTool({"check", song});
+  EXPECT_EQ(check.exitCode, 1);
+  EXPECT_NE(check.errors.find(song + ": not loaded: the loader refuses '" + song + "': refused: "),
+            std::string::npos)
+      << check.errors;
+  EXPECT_NE(check.errors.find(
+                song + ": an instrument holds at most 16 samples here; trackers that write more play them"),
+            std::string::npos)
+      << check.errors;
+}
+
 // info shows how many cells, and the first three of them.
 TEST_F(TrackerDifferencesTest, InfoShowsTheFirstThreeCells) {
   auto retriggersWithoutNote = [&](int rows) {
