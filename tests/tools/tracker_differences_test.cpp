@@ -115,6 +115,7 @@ TEST_F(TrackerDifferencesTest, EachConstructIsNamedAtItsCell) {
       {{{0, 3, {C4, 1, 0, 0x15, 0x08}}},
        [](xm::XmModule& module) {
          module.instruments[0].panningEnvelope = {.points = {{0, 0}, {16, 64}}, .type = 1};
+         module.instruments[0].volumeEnvelope = {.points = {{0, 64}, {16, 64}}, .type = 3};
        },
        "Lxx with a panning envelope: 1 cell (order 1 row 0 channel 3) — "},
       {{{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
@@ -216,6 +217,7 @@ TEST_F(TrackerDifferencesTest, NearMissesAreNotNamed) {
       {1, 1, {0, 0, 0, 0xE, 0x61}},    // the loop starts at row 0
       {3, 1, {0, 0, 0, 0x1D, 0x11}},   // tremor on a channel that plays nothing
       {4, 1, {C4, 1, 0, 0x15, 0x08}},  // Lxx, and the instrument has no panning envelope
+      {7, 1, {C4, 5, 0, 0x15, 0x08}},  // Lxx, the volume envelope without sustain: trackers leave both
       {5, 1, {0, 0, 0, 0x14, 0x01}},   // K01: one tick passes as a click
       {6, 1, {C4, 1, 0, 0xE, 0xD8}},   // EDx past the speed in a row without EEx: played by none
       {0, 2, {C4, 1, 0x30}},           // volume 32: a reset would change it
@@ -235,6 +237,9 @@ TEST_F(TrackerDifferencesTest, NearMissesAreNotNamed) {
       {4, 4, {C4, 3}},
       {6, 4, {C4, 3, 0, 0x9, 0x01}},  // beyond the end, but the one-shot sample has ended
   });
+  module.instruments.push_back(module.instruments[0]);
+  module.instruments[4].panningEnvelope = {.points = {{0, 0}, {16, 64}}, .type = 1};
+  module.instruments[4].volumeEnvelope = {.points = {{0, 64}, {16, 64}}, .type = 1};
   EXPECT_EQ(differencesOf(module), nothingFound);
 
   // A loop whose first row the next pattern does not have: both start that pattern at row 0.

@@ -1,4 +1,6 @@
-// Lxx places the volume envelope only; trackers move the panning envelope as well.
+// Lxx places the volume envelope only. Trackers move the panning envelope as well, but
+// only where the volume envelope has a sustain point; without one they leave the
+// panning envelope alone too.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -18,9 +20,9 @@ class EnvelopePositionWithPanning : public Rule {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const Channel& channel = view.channel(c);
-      if (view.cell(c).effect == effect::SetEnvelopePosition &&
-          envelopeMoves(panningEnvelope(*selectSource(view.song(), channel).instrument)) &&
-          sounding(channel.voice))
+      const Instrument& instrument = *selectSource(view.song(), channel).instrument;
+      if (view.cell(c).effect == effect::SetEnvelopePosition && envelopeMoves(panningEnvelope(instrument)) &&
+          (instrument.volumeEnvelopeType & EnvelopeSustain) && sounding(channel.voice))
         heard.push_back(view.here(c));
     }
   }
