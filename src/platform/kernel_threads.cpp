@@ -92,17 +92,20 @@ class ThreadObject final : public KernelObject {
 
   DWORD wait(DWORD milliseconds) override {
     release();
+    // A wait without a time-out joins at once: the system wakes the joiner when the
+    // thread has ended, one wake-up instead of one for the routine's return and one
+    // for the thread's last steps.
+    if (milliseconds == INFINITE) {
+      join();
+      return WAIT_OBJECT_0;
+    }
     {
       std::unique_lock lock(state_->mutex);
       if (!waitUntilReady(lock, state_->finishedSignal, milliseconds, [this] { return state_->finished; }))
         return WAIT_TIMEOUT;
     }
     // The start routine has returned; joining only waits for the thread's last steps.
-    std::lock_guard lock(joinMutex_);
-    if (!joined_) {
-      pthread_join(thread_, nullptr);
-      joined_ = true;
-    }
+    join();
     return WAIT_OBJECT_0;
   }
 
@@ -121,6 +124,14 @@ class ThreadObject final : public KernelObject {
   static void* runThread(void* argument);
 
  private:
+  void join() {
+    std::lock_guard lock(joinMutex_);
+    if (!joined_) {
+      pthread_join(thread_, nullptr);
+      joined_ = true;
+    }
+  }
+
   // A held thread goes on to its routine.
   void release() {
     {
