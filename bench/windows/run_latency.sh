@@ -12,7 +12,8 @@
 # prints the tables: least/median/most milliseconds per song and command.
 #
 # Under qemu-user (32-bit programs on a kernel that runs none) every time is inflated
-# by the emulation; the 64-bit build under wine64 runs natively.
+# by the emulation; the 64-bit build under wine64 runs natively. VANTOR_LATENCY_KEEP=DIR
+# keeps the host's raw output (times0.txt, times1.txt, ... in the order of the packages).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -60,6 +61,9 @@ export WINEPREFIX=$PWD/build/bench-windows$bits/wineprefix
 cleanup() {
   wineserver -k 2>/dev/null || true
   [ -z "$pulse_pid" ] || kill "$pulse_pid" 2>/dev/null || true
+  if [ -n "${VANTOR_LATENCY_KEEP:-}" ]; then
+    mkdir -p "$VANTOR_LATENCY_KEEP" && cp "$work"/times*.txt "$VANTOR_LATENCY_KEEP/" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
