@@ -17,7 +17,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-bits=32 rounds=20 bench= packages=() songs=()
+bits=32 rounds=20 bench='' packages=() songs=()
 while [ $# -gt 0 ]; do
   case $1 in
     --64) bits=64 ;;
