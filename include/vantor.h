@@ -76,10 +76,11 @@ enum { VANTOR_FATAL_EXIT_CODE = 69 };
    In exception mode a fatal error leaves it as a C++ exception.
 
    C code sees it with C linkage, under the plain name modproc. C++ code sees it with
-   C++ linkage, even when the header is included inside an extern "C" block: compilers of Microsoft's C++ ABI assume
-   by default (/EHsc) that a function with C linkage never throws, and may drop the
-   catch around the call. The DLL exports the entry under both names, the plain one and
-   the C++ name (32-bit Microsoft ABI: ?modproc@@YAXHPAXI@Z; GCC: _Z7modprociPvj). */
+   C++ linkage, even where the header is included inside extern "C": compilers of
+   Microsoft's C++ ABI assume by default (/EHsc) that a function with C linkage never
+   throws, and may drop the catch around the call. The DLL exports the entry under
+   both names, the plain one and the C++ one (32-bit Microsoft ABI:
+   ?modproc@@YAXHPAXI@Z; GCC: _Z7modprociPvj). */
 #ifdef __cplusplus
 extern "C++" {
 #endif

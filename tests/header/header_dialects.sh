@@ -43,8 +43,8 @@ check() {
     return
   fi
   mv "$work/out.o" "$object"
-  references=$("$nm_tool" -u "$object" | awk '{print $NF}' | grep modproc | sed -e 's/^__imp_//' -e 's/^_*//' |
-    sort -u | tr '\n' ' ')
+  references=$("$nm_tool" -u "$object" | awk '{print $NF}' | grep modproc |
+    sed -e 's/^__imp_//' -e 's/^_*//' | sort -u | tr '\n' ' ')
   if [ "$references" != "$expected " ]; then
     echo "FAILED: $family $standard ($language) calls ${references:-nothing}instead of $expected" >&2
     failures=$((failures + 1))

@@ -28,8 +28,8 @@ void __fastcall __security_check_cookie(uintptr cookie) {
 struct StartupInfo {
   int newMode;
 };
-__declspec(dllimport) int __cdecl __getmainargs(int* argc, char*** argv, char*** environment, int expandWildcards,
-                                                StartupInfo* info);
+__declspec(dllimport) int __cdecl __getmainargs(int* argc, char*** argv, char*** environment,
+                                                int expandWildcards, StartupInfo* info);
 __declspec(dllimport) void __cdecl exit(int status);
 int __cdecl main(int argc, char** argv);
 

@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
   HWND window = GetConsoleWindow();
   if (window == NULL) window = GetDesktopWindow();
   IDirectSound* sound = NULL;
-  if (FAILED(DirectSoundCreate(NULL, &sound, NULL)) || FAILED(sound->SetCooperativeLevel(window, DSSCL_PRIORITY))) {
+  if (FAILED(DirectSoundCreate(NULL, &sound, NULL)) ||
+      FAILED(sound->SetCooperativeLevel(window, DSSCL_PRIORITY))) {
     printf("no DirectSound\n");
     return 2;
   }
