@@ -21,25 +21,64 @@ bool voiceSounds(const Voice* voice) {
   return voice != nullptr && voice->sample != nullptr && voice->sample->length > 0 && voice->volume > 0;
 }
 
+constexpr int valuesLookedAt = 2048;
+constexpr double silentValue = 328;  // -40 dB of full scale
+
+// Whether the frames a voice plays over the next outputFrames lie below -40 dB, their
+// root mean square taken. Where it reaches the loop, the whole loop counts. A long
+// stretch is looked at in even steps, which finds the level of a sound.
+bool silentAhead(const Voice* voice, int32_t outputFrames) {
+  if (voice == nullptr || voice->sample == nullptr || voice->sample->data == nullptr) return false;
+  const Sample& sample = *voice->sample;
+  double step = voice->stepInt + voice->stepFrac / 4294967296.0;
+  int64_t first = std::clamp<int64_t>(voice->position, 0, sample.length);
+  int64_t last = first + static_cast<int64_t>(step * outputFrames) + 1;
+  if (voice->direction != directionForward) first = std::max<int64_t>(0, first - (last - first));
+  int64_t loopEnd = int64_t{sample.loopStart} + sample.loopLength;
+  if (sample.loopMode != LoopNone && last >= loopEnd) {
+    first = std::min<int64_t>(first, sample.loopStart);
+    last = loopEnd;
+  }
+  last = std::min<int64_t>(last, sample.length);
+  if (last <= first) return false;
+  int64_t stride = std::max<int64_t>(1, (last - first) / valuesLookedAt);
+  double sum = 0;
+  int64_t count = 0;
+  for (int64_t i = first; i < last; i += stride, ++count) sum += static_cast<double>(sample.data[i]) * sample.data[i];
+  return sum < silentValue * silentValue * static_cast<double>(count);
+}
+
 }  // namespace
 
-SavedBy savedBy(const std::string& trackerName) {
-  std::string name = trackerName;
-  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  if (name.starts_with("fasttracker")) return SavedBy::fastTracker;
-  if (name.starts_with("openmpt")) return SavedBy::openMpt;
-  return SavedBy::other;
+SavedBy savedBy(const std::string& trackerField, const std::string& titleField) {
+  if (trackerField.starts_with("OpenMPT")) return SavedBy::openMpt;
+  if (!trackerField.starts_with("FastTracker v2.00")) return SavedBy::other;
+  return titleField.find('\0') == std::string::npos ? SavedBy::fastTracker : SavedBy::otherAsFastTracker;
 }
 
 int TickView::channelCount() const { return playedChannelCount(song_); }
 
 const NoteCell& TickView::cell(int c) const { return currentCell(song_, c); }
 
+namespace {
+
+uint64_t cellKey(int rule, CellPosition cell) {
+  return uint64_t{static_cast<uint8_t>(rule)} << 56 | uint64_t{static_cast<uint32_t>(cell.order) & 0xFFFF} << 40 |
+         uint64_t{static_cast<uint32_t>(cell.row)} << 8 | static_cast<uint8_t>(cell.channel);
+}
+
+constexpr std::size_t titleOffset = 17, titleLength = 20, trackerOffset = 38, trackerLength = 20;
+
+std::string headerField(const std::vector<uint8_t>& bytes, std::size_t offset, std::size_t length) {
+  if (bytes.size() < offset + length) return {};
+  return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+}
+
+}  // namespace
+
 void Findings::atCell(int rule, CellPosition cell) {
-  uint64_t key = uint64_t{static_cast<uint8_t>(rule)} << 56 |
-                 uint64_t{static_cast<uint32_t>(cell.order) & 0xFFFF} << 40 |
-                 uint64_t{static_cast<uint32_t>(cell.row)} << 8 | static_cast<uint8_t>(cell.channel);
-  if (recorded_.insert(key).second) all_.push_back({rule, false, cell, {}});
+  if (recorded_.insert(cellKey(rule, cell)).second) all_.push_back({rule, false, cell, {}});
 }
 
 void Findings::forFile(int rule, std::string where) { all_.push_back({rule, true, {}, std::move(where)}); }
@@ -60,7 +99,7 @@ DifferenceFinder::DifferenceFinder(Song* song) : song_(song), rules_(makeRules()
 
 void DifferenceFinder::examineFile(const std::vector<uint8_t>& bytes, const LoadNotes& notes,
                                    uint16_t version, const std::string& tracker) {
-  savedBy_ = savedBy(tracker);
+  savedBy_ = savedBy(headerField(bytes, trackerOffset, trackerLength), headerField(bytes, titleOffset, titleLength));
   FileView file{bytes, notes, version, tracker, *song_};
   for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
     std::vector<std::string> where;
@@ -71,13 +110,22 @@ void DifferenceFinder::examineFile(const std::vector<uint8_t>& bytes, const Load
 
 void DifferenceFinder::afterTick(const TickCall& call) {
   tickInRow_ = call.rowTick ? 0 : tickInRow_ + 1;
-  TickView view(*song_, before_, played_, call.rowTick, tickInRow_, savedBy_);
-  for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
-    heard_.clear();
-    rules_[rule]->afterTick(view, heard_);
-    for (const CellPosition& cell : heard_) findings_.atCell(static_cast<int>(rule), cell);
-  }
   int count = playedChannelCount(*song_);
+  int32_t rowFrames = song_->samplesPerTick * std::max(1, song_->speed);
+  for (int c = 0; c < count; ++c) silentAhead_[c] = silentAhead(channels[c].voice, rowFrames);
+  TickView view(*song_, before_, played_, silentAhead_, call.rowTick, tickInRow_, savedBy_);
+  for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
+    heard_.cells_.clear();
+    rules_[rule]->afterTick(view, heard_);
+    for (const Heard::Entry& entry : heard_.cells_) {
+      if (entry.level) {
+        int32_t& frames = levelFrames_[cellKey(static_cast<int>(rule), entry.cell)];
+        frames += song_->samplesPerTick;
+        if (frames < levelHeardFrames) continue;
+      }
+      findings_.atCell(static_cast<int>(rule), entry.cell);
+    }
+  }
   for (int c = 0; c < count; ++c) {
     if (channels[c].updateFlags & Trigger) played_[c] = true;
   }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -42,9 +43,13 @@ struct CellPosition {
 
 // The tracker a file says saved it. Trackers' players follow the tracker that saved a
 // song in a few rules, so a few differences are heard only in songs of some trackers.
-enum class SavedBy : uint8_t { fastTracker, openMpt, other };
+// FastTracker 2 pads the song's title with spaces; a file that gives its name with a
+// title padded with zero bytes was saved by another program, and one of the players
+// plays it as an older editor did, which in a few rules is as vantor plays.
+enum class SavedBy : uint8_t { fastTracker, openMpt, otherAsFastTracker, other };
 
-SavedBy savedBy(const std::string& trackerName);
+// From the tracker field and the title field of the module header, as stored.
+SavedBy savedBy(const std::string& trackerField, const std::string& titleField);
 
 // A channel as the previous tick left it (for the row tick: before the row).
 struct ChannelBefore {
@@ -69,10 +74,12 @@ struct ChannelBefore {
 class TickView {
  public:
   TickView(Song& song, const std::array<ChannelBefore, channelTableSize>& before,
-           const std::array<bool, channelTableSize>& played, bool rowTick, int tickInRow, SavedBy savedBy)
+           const std::array<bool, channelTableSize>& played, const std::array<bool, channelTableSize>& silentAhead,
+           bool rowTick, int tickInRow, SavedBy savedBy)
       : song_(song),
         before_(before),
         played_(played),
+        silentAhead_(silentAhead),
         rowTick_(rowTick),
         tickInRow_(tickInRow),
         savedBy_(savedBy) {}
@@ -86,14 +93,17 @@ class TickView {
   const ChannelBefore& before(int c) const { return before_[c]; }
   // A note has started on the channel before this tick.
   bool played(int c) const { return played_[c]; }
+  // The channel's sample plays on but holds only a near silence (below -40 dB) for about
+  // a row from where it is: the quiet tail of a sample that does not loop.
+  bool silentAhead(int c) const { return silentAhead_[c]; }
   CellPosition here(int c) const { return {song_.orderPosition, song_.row, c}; }
   SavedBy savedBy() const { return savedBy_; }
-  bool savedByFastTracker() const { return savedBy_ == SavedBy::fastTracker; }
 
  private:
   Song& song_;
   const std::array<ChannelBefore, channelTableSize>& before_;
   const std::array<bool, channelTableSize>& played_;
+  const std::array<bool, channelTableSize>& silentAhead_;
   bool rowTick_;
   int tickInRow_;
   SavedBy savedBy_;
@@ -129,6 +139,26 @@ class Findings {
   std::unordered_set<uint64_t> recorded_;
 };
 
+// Where a rule hears its difference, tick by tick. A note or a silence in one and not
+// the other, a pitch or a retrigger is heard at once; a level or a panning apart only
+// once it has lasted, on a cell's account, at least levelHeardFrames (shorter than a
+// twentieth of a second, a listener does not tell a step in level from the notes around it).
+class Heard {
+ public:
+  void at(CellPosition cell) { cells_.push_back({cell, false}); }
+  void levelAt(CellPosition cell) { cells_.push_back({cell, true}); }
+
+ private:
+  friend class DifferenceFinder;
+  struct Entry {
+    CellPosition cell;
+    bool level;
+  };
+  std::vector<Entry> cells_;
+};
+
+constexpr int32_t levelHeardFrames = 2205;
+
 class Rule {
  public:
   virtual ~Rule() = default;
@@ -136,7 +166,7 @@ class Rule {
   // Once, before the replay. The rules of the loader name the file here.
   virtual void examineFile(const FileView& /*file*/, std::vector<std::string>& /*where*/) {}
   // After every tick of the pass; records the cells where the rule is heard.
-  virtual void afterTick(const TickView& /*view*/, std::vector<CellPosition>& /*heard*/) {}
+  virtual void afterTick(const TickView& /*view*/, Heard& /*heard*/) {}
 };
 
 using RuleFactory = std::unique_ptr<Rule> (*)();
@@ -171,9 +201,11 @@ class DifferenceFinder {
   Findings findings_;
   std::array<ChannelBefore, channelTableSize> before_{};
   std::array<bool, channelTableSize> played_{};
+  std::array<bool, channelTableSize> silentAhead_{};
   int tickInRow_ = 0;
   SavedBy savedBy_ = SavedBy::other;
-  std::vector<CellPosition> heard_;
+  Heard heard_;
+  std::unordered_map<uint64_t, int32_t> levelFrames_;  // per rule and cell, how long a level has differed
 };
 
 }  // namespace vantor::tool

@@ -16,14 +16,14 @@ class EnvelopePositionWithPanning : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const Channel& channel = view.channel(c);
       const Instrument& instrument = *selectSource(view.song(), channel).instrument;
       if (view.cell(c).effect == effect::SetEnvelopePosition && envelopeMoves(panningEnvelope(instrument)) &&
           (instrument.volumeEnvelopeType & EnvelopeSustain) && sounding(channel.voice))
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

@@ -17,7 +17,7 @@ class FineVolumeSlideMemory : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
@@ -42,13 +42,12 @@ class FineVolumeSlideMemory : public Rule {
         trackers.volume =
             std::clamp<int32_t>(trackers.volume + channel.volume - view.before(c).volume, 0, 64);
       }
-      if (trackers.volume == channel.volume || !samplePlays(channel)) continue;
+      if (trackers.volume == channel.volume || !soundsOn(view, c)) continue;
       const Song& song = view.song();
       int32_t envelope = channel.volumeEnvelopeState.value;
-      if (heardInMix(view, c,
-                     channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume),
-                     channelLevel(trackers.volume, envelope, channel.fadeoutVolume, song.globalVolume)))
-        heard.push_back(trackers.cell);
+      double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
+      double theirs = channelLevel(trackers.volume, envelope, channel.fadeoutVolume, song.globalVolume);
+      if (heardInMix(view, c, vantor, theirs)) recordLevel(heard, trackers.cell, vantor, theirs);
     }
   }
 

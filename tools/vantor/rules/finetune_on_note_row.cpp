@@ -19,7 +19,7 @@ class FinetuneOnNoteRow : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     const Song& song = view.song();
     for (int c = 0; c < view.channelCount(); ++c) {
@@ -30,7 +30,7 @@ class FinetuneOnNoteRow : public Rule {
       int32_t trackersPeriod = notePeriod(song, channel.realNote, trackersFinetune);
       if (selectSource(view.song(), channel).sample->length > 0 &&
           centsApart(song, channel.notePeriod, trackersPeriod) >= audibleCents)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

@@ -16,7 +16,7 @@ class GlissandoBeforePortamento : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       Glissando& glissando = glissando_[c];
@@ -27,7 +27,7 @@ class GlissandoBeforePortamento : public Rule {
       const Channel& channel = view.channel(c);
       if (glissando.on && (isTonePortamentoRow(cell) || volumeColumnPortamento(cell)) &&
           sounding(channel.voice) && view.before(c).period != channel.portaTarget)
-        heard.push_back(glissando.cell);
+        heard.at(glissando.cell);
     }
   }
 

@@ -20,7 +20,7 @@ class GlobalVolumeLate : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     const Song& song = view.song();
     if (!started_) {
       used_.fill(song.defaultGlobalVolume);
@@ -43,13 +43,13 @@ class GlobalVolumeLate : public Rule {
     before_ = song.globalVolume;
     for (int c = 0; c < view.channelCount(); ++c) {
       const Channel& channel = view.channel(c);
-      if (used_[c] == song.globalVolume || !samplePlays(channel)) continue;
+      if (used_[c] == song.globalVolume || !soundsOn(view, c)) continue;
       int32_t volume = channel.volume + channel.volumeOffset;
       double vantor =
           channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, used_[c]);
       double trackers =
           channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, song.globalVolume);
-      if (heardInMix(view, c, vantor, trackers)) heard.push_back(changedBy_);
+      if (heardInMix(view, c, vantor, trackers)) recordLevel(heard, changedBy_, vantor, trackers);
     }
   }
 

@@ -1,8 +1,7 @@
 // A key-off with an instrument number, on an instrument without a volume envelope:
 // vantor silences the note, as a key-off does; trackers take the instrument number's
-// volume and the note plays on. So for K00 with no note; for a key-off note, only in
-// songs that FastTracker 2 did not save (for its songs, one tracker cuts the note as
-// vantor does). With a volume envelope, one tracker releases the note as vantor does.
+// volume and the note plays on. (For a key-off note in a song another program saved
+// under FastTracker 2's name, one tracker cuts the note as vantor does.)
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -18,17 +17,17 @@ class KeyOffWithInstrument : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       bool keyOffEffect = cell.effect == effect::KeyOff && cell.effectParam == 0 && cell.note == 0;
-      bool keyOffNote = cell.note == rules::keyOffNote && !view.savedByFastTracker();
+      bool keyOffNote = cell.note == rules::keyOffNote && view.savedBy() != SavedBy::otherAsFastTracker;
       if (cell.instrument == 0 || !(keyOffEffect || keyOffNote)) continue;
       const Channel& channel = view.channel(c);
-      if (withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
+      if (withoutVolumeEnvelope(view, channel) && soundsOn(view, c) &&
           channelLevel(channel.volume, 64, 65536, view.song().globalVolume) >= silentLevel)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

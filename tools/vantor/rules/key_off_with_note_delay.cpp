@@ -16,16 +16,16 @@ class KeyOffWithNoteDelay : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (cell.note == keyOffNote && isExtended(cell, effect::NoteDelay) &&
           extendedValue(cell) == view.tickInRow() && (channel.updateFlags & Trigger) &&
-          withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
+          withoutVolumeEnvelope(view, channel) && soundsOn(view, c) &&
           channelLevel(channel, view.song()) >= silentLevel)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

@@ -18,7 +18,7 @@ class LoopThenNaturalEnd : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     const Song& song = view.song();
     if (pending_.active && pending_.order != song.orderPosition) pending_.active = false;
@@ -33,7 +33,7 @@ class LoopThenNaturalEnd : public Rule {
     bool naturalEnd = !breakOrJump && song.nextOrderPosition >= 0;
     if (naturalEnd && pending_.active && pending_.loopRow != 0 &&
         static_cast<uint32_t>(pending_.loopRow) < patternRowCount(song, song.nextOrderPosition))
-      heard.push_back(pending_.cell);
+      heard.at(pending_.cell);
     if (naturalEnd) pending_.active = false;
   }
 

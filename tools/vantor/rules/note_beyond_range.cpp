@@ -21,7 +21,7 @@ class NoteBeyondRange : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
@@ -31,7 +31,7 @@ class NoteBeyondRange : public Rule {
       int note = cell.note - 1 + sample.relativeNote;
       bool heardInTrackers = cell.instrument != 0 || channel.volume > 0;
       if ((note < lowestPlayed || note > highestPlayed) && sample.length > 0 && heardInTrackers)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

@@ -14,14 +14,14 @@ class NoteCutZero : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (isExtended(cell, effect::NoteCut) && extendedValue(cell) == 0 && samplePlays(channel) &&
+      if (isExtended(cell, effect::NoteCut) && extendedValue(cell) == 0 && soundsOn(view, c) &&
           channelLevel(channel, view.song()) >= silentLevel)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

@@ -1,7 +1,7 @@
 // EEx lengthens the row in vantor by counting its ticks on, so an EDx at or past the
 // speed reaches its tick and plays the note. Trackers repeat the row's ticks instead
-// and never reach it: the note is not played. So in songs that FastTracker 2 did not
-// save; for its songs one tracker plays the note as vantor does. (With x below the
+// and never reach it: the note is not played. (In a song another program saved under
+// FastTracker 2's name, one tracker plays the note as vantor does; with x below the
 // speed, trackers do not agree with each other whether the repeats play it again.)
 #include "rule_support.h"
 
@@ -18,14 +18,16 @@ class NoteDelayInPatternDelay : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
-    if (view.rowTick() || view.tickInRow() < view.song().speed || view.savedByFastTracker()) return;
+  void afterTick(const TickView& view, Heard& heard) override {
+    if (view.rowTick() || view.tickInRow() < view.song().speed ||
+        view.savedBy() == SavedBy::otherAsFastTracker)
+      return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (isExtended(cell, effect::NoteDelay) && extendedValue(cell) == view.tickInRow() &&
           (channel.updateFlags & Trigger) && selectSource(view.song(), channel).sample->length > 0)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

@@ -21,7 +21,7 @@ class NoteDelayWithoutInstrument : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
@@ -35,7 +35,7 @@ class NoteDelayWithoutInstrument : public Rule {
       const Sample& sample = *selectSource(view.song(), channel).sample;
       bool changes = view.before(c).volume != sample.volume && !volumeColumnSetsVolume(cell);
       if (changes || parted_[c]) {
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
         parted_[c] = true;
       }
     }

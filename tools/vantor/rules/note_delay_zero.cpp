@@ -17,7 +17,7 @@ class NoteDelayZero : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
@@ -26,8 +26,8 @@ class NoteDelayZero : public Rule {
       bool note = givesNote(cell) && selectSource(view.song(), channel).sample->length > 0 &&
                   (cell.instrument != 0 || channel.volume > 0);
       bool change =
-          (cell.note == keyOffNote || cell.instrument != 0 || cell.volume != 0) && samplePlays(channel);
-      if (note || change) heard.push_back(view.here(c));
+          (cell.note == keyOffNote || cell.instrument != 0 || cell.volume != 0) && soundsOn(view, c);
+      if (note || change) heard.at(view.here(c));
     }
   }
 };

@@ -16,7 +16,7 @@ class OffsetWithoutNote : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
@@ -26,7 +26,7 @@ class OffsetWithoutNote : public Rule {
       if (!view.rowTick() && !isExtended(cell, effect::NoteDelay)) continue;
       const Sample& sample = *selectSource(view.song(), channel).sample;
       if (sample.length > 0 && uint64_t{offset} < uint64_t{sample.loopStart} + sample.loopLength)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

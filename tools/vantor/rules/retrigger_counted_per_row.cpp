@@ -17,9 +17,9 @@ class RetriggerCountedPerRow : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     for (int c = 0; c < view.channelCount(); ++c) {
-      if (differs(view, c)) heard.push_back(view.here(c));
+      if (differs(view, c)) heard.at(view.here(c));
     }
   }
 

@@ -13,7 +13,7 @@ class RetriggerZero : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
@@ -21,7 +21,7 @@ class RetriggerZero : public Rule {
       if (isExtended(cell, effect::Retrigger) && extendedValue(cell) == 0 &&
           !(channel.updateFlags & Trigger) && view.played(c) &&
           selectSource(view.song(), channel).sample->length > 0)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

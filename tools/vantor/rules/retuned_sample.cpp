@@ -29,7 +29,7 @@ class RetunedSample : public Rule {
     }
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     const Song& song = view.song();
     for (int c = 0; c < view.channelCount(); ++c) {
@@ -40,7 +40,7 @@ class RetunedSample : public Rule {
       auto own = ownFinetune_.find(sample);
       if (own == ownFinetune_.end() || sample->length == 0) continue;
       int32_t trackersPeriod = notePeriod(song, channel.realNote, own->second);
-      if (centsApart(song, channel.notePeriod, trackersPeriod) >= audibleCents) heard.push_back(view.here(c));
+      if (centsApart(song, channel.notePeriod, trackersPeriod) >= audibleCents) heard.at(view.here(c));
     }
   }
 

@@ -77,7 +77,12 @@ inline double channelLevel(const Channel& channel, const Song& song) {
 }
 
 // The channel's voice has a sample with data that has not run out.
-inline bool samplePlays(const Channel& channel);
+inline bool samplePlays(const Channel& channel) {
+  return channel.voice != nullptr && channel.voice->sample != nullptr && channel.voice->sample->length > 0;
+}
+
+// The channel's sample plays on, and not in a stretch of near silence.
+inline bool soundsOn(const TickView& view, int c) { return samplePlays(view.channel(c)) && !view.silentAhead(c); }
 
 // Whether a channel heard at one level or another is heard in the mix: the whole mix
 // moves by 2.5 dB or more, or the channel's own level by 6 dB or more while it is no
@@ -86,7 +91,7 @@ inline bool samplePlays(const Channel& channel);
 inline bool heardInMix(const TickView& view, int channel, double vantor, double trackers) {
   double others = 0;
   for (int c = 0; c < view.channelCount(); ++c) {
-    if (c == channel || !samplePlays(view.channel(c))) continue;
+    if (c == channel || !soundsOn(view, c)) continue;
     double level = channelLevel(view.channel(c), view.song());
     others += level * level;
   }
@@ -96,9 +101,59 @@ inline bool heardInMix(const TickView& view, int channel, double vantor, double 
   return louder >= 2 * quieter && louder >= silentLevel && 16 * louder * louder >= others;
 }
 
-// The channel's voice has a sample with data that has not run out.
-inline bool samplePlays(const Channel& channel) {
-  return channel.voice != nullptr && channel.voice->sample != nullptr && channel.voice->sample->length > 0;
+// Whether a channel at this level stands out enough for its pitch to be heard: above
+// silence and no more than 20 dB below the rest of the mix.
+inline bool pitchHeardInMix(const TickView& view, int channel, double level) {
+  double others = 0;
+  for (int c = 0; c < view.channelCount(); ++c) {
+    if (c == channel || !soundsOn(view, c)) continue;
+    double other = channelLevel(view.channel(c), view.song());
+    others += other * other;
+  }
+  return level >= silentLevel && 100 * level * level >= others;
+}
+
+// The levels of every channel in vantor and in trackers, for a rule that follows the
+// trackers' levels of several channels at once: where several channels change together
+// their changes add up in the mix. Both start at vantor's levels of the channels that sound.
+struct MixLevels {
+  std::array<double, channelTableSize> vantor{};
+  std::array<double, channelTableSize> trackers{};
+};
+
+inline MixLevels mixLevels(const TickView& view) {
+  MixLevels levels;
+  for (int c = 0; c < view.channelCount(); ++c) {
+    if (soundsOn(view, c)) levels.vantor[c] = levels.trackers[c] = channelLevel(view.channel(c), view.song());
+  }
+  return levels;
+}
+
+// As above, with the other channels at their own levels in each: the mix is heard to
+// move when all of them take trackers' levels together.
+inline bool heardInMix(const TickView& view, int channel, const MixLevels& levels) {
+  double vantorMix = 0, trackersMix = 0, others = 0;
+  for (int c = 0; c < view.channelCount(); ++c) {
+    vantorMix += levels.vantor[c] * levels.vantor[c];
+    trackersMix += levels.trackers[c] * levels.trackers[c];
+    if (c != channel) others += levels.vantor[c] * levels.vantor[c];
+  }
+  double vantor = levels.vantor[channel], trackers = levels.trackers[channel];
+  if (vantor == trackers) return false;
+  if (levelsDiffer(std::sqrt(vantorMix), std::sqrt(trackersMix))) return true;
+  double louder = std::max(vantor, trackers);
+  double quieter = std::min(vantor, trackers);
+  return louder >= 2 * quieter && louder >= silentLevel && 16 * louder * louder >= others;
+}
+
+// Where a rule has found a level heard in the mix: at once where one of the two is
+// silent (a sound against none), else once the difference has lasted.
+inline void recordLevel(Heard& heard, CellPosition cell, double vantor, double trackers) {
+  if (std::min(vantor, trackers) < silentLevel / audibleStep) {
+    heard.at(cell);
+  } else {
+    heard.levelAt(cell);
+  }
 }
 
 // Two pitches 20 cents apart or more are heard as out of tune with each other.

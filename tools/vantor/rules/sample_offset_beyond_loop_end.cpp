@@ -15,14 +15,14 @@ class SampleOffsetBeyondLoopEnd : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const Channel& channel = view.channel(c);
       // The row may have given the rewound voice a volume again.
       if (view.cell(c).effect == effect::SampleOffset && (channel.updateFlags & Rewind) &&
           sounding(channel.voice))
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

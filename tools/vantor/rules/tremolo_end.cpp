@@ -16,7 +16,7 @@ class TremoloEnd : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
@@ -30,13 +30,13 @@ class TremoloEnd : public Rule {
         if (cell.instrument != 0 || volumeColumnSetsVolume(cell) || cell.effect == effect::SetVolume)
           kept.offset = 0;
       }
-      if (kept.offset == 0 || !samplePlays(channel)) continue;
+      if (kept.offset == 0 || !soundsOn(view, c)) continue;
       const Song& song = view.song();
       int32_t envelope = channel.volumeEnvelopeState.value;
       double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
       double trackers =
           channelLevel(channel.volume - kept.offset, envelope, channel.fadeoutVolume, song.globalVolume);
-      if (heardInMix(view, c, vantor, trackers)) heard.push_back(kept.cell);
+      if (heardInMix(view, c, vantor, trackers)) recordLevel(heard, kept.cell, vantor, trackers);
     }
   }
 

@@ -16,11 +16,11 @@ class TremoloRowStart : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const Channel& channel = view.channel(c);
-      if (view.cell(c).effect != effect::Tremolo || !samplePlays(channel)) continue;
+      if (view.cell(c).effect != effect::Tremolo || !soundsOn(view, c)) continue;
       // The tremolo as an effect tick works it out at the phase the channel has reached.
       Channel trackers = channel;
       applyTremolo(trackers);
@@ -29,7 +29,7 @@ class TremoloRowStart : public Rule {
       double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
       double theirs = channelLevel(channel.volume + trackers.volumeOffset, envelope, channel.fadeoutVolume,
                                    song.globalVolume);
-      if (heardInMix(view, c, vantor, theirs)) heard.push_back(view.here(c));
+      if (heardInMix(view, c, vantor, theirs)) heard.at(view.here(c));
     }
   }
 };

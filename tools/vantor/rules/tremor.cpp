@@ -1,8 +1,8 @@
 // Tremor counts every tick in vantor, the row's first included, and lasts one tick at a
 // time: the channel sounds again when the effect ends. Trackers count the effect ticks
-// only and hold the state through the row's first tick; in songs that FastTracker 2 did
-// not save, a channel that the tremor left silent also stays silent after the effect
-// until the volume is set (for its songs, one tracker sounds again as vantor does).
+// only and hold the state through the row's first tick, and a channel that the tremor
+// left silent stays silent after the effect until the volume is set (in a song another
+// program saved under FastTracker 2's name, one tracker sounds again as vantor does).
 // Followed beside the replay; heard on every tick where the two disagree while the
 // channel sounds; named at the Txy cell, the last one when the silence outlasts it.
 #include "rule_support.h"
@@ -16,12 +16,12 @@ class Tremor : public Rule {
   const RuleText& text() const override {
     static const RuleText words = {
         "Txy (tremor)", "vantor counts every tick, the row's first included, and sounds again after it",
-        "trackers count the effect ticks only, and may stay silent after it",
+        "trackers count the effect ticks only, and stay silent after it until the volume is set",
         "shape the rhythm with volumes or notes instead"};
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
@@ -36,12 +36,12 @@ class Tremor : public Rule {
         trackers.silent = trackers.position >= channel.tremorOnTicks;
         if (++trackers.position >= channel.tremorOnTicks + channel.tremorOffTicks) trackers.position = 0;
       }
-      if (!tremor && view.savedByFastTracker()) trackers.silent = false;
+      if (!tremor && view.savedBy() == SavedBy::otherAsFastTracker) trackers.silent = false;
       if (!tremor && !trackers.silent) continue;
       bool silent = tremor && channel.volume + channel.volumeOffset <= 0;
-      if (silent != trackers.silent && samplePlays(channel) &&
+      if (silent != trackers.silent && soundsOn(view, c) &&
           channelLevel(channel, view.song()) >= silentLevel)
-        heard.push_back(trackers.cell);
+        heard.at(trackers.cell);
     }
   }
 

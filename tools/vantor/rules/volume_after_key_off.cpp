@@ -16,19 +16,23 @@ class VolumeAfterKeyOff : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (cell.instrument != 0 || !channel.keyOff || givesNote(cell)) continue;
+      // Kxx releases on tick xx in trackers, after the row's volume: that is Kxx's own difference.
+      if (cell.effect == effect::KeyOff && cell.effectParam != 0 && cell.note != keyOffNote &&
+          !view.before(c).keyOff)
+        continue;
       int volume = -1;
       if (volumeColumnSetsVolume(cell)) volume = cell.volume - 0x10;
       if (cell.effect == effect::SetVolume && (view.before(c).keyOff || cell.note == keyOffNote))
         volume = cell.effectParam;
-      if (volume >= 0 && withoutVolumeEnvelope(view, channel) && samplePlays(channel) &&
+      if (volume >= 0 && withoutVolumeEnvelope(view, channel) && soundsOn(view, c) &&
           channelLevel(volume, 64, 65536, view.song().globalVolume) >= silentLevel)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

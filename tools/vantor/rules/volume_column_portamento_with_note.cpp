@@ -16,14 +16,14 @@ class VolumeColumnPortamentoWithNote : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (volumeColumnPortamento(cell) && givesNote(cell) && !isTonePortamentoRow(cell) &&
           sounding(channel.voice) && view.before(c).period != channel.notePeriod)
-        heard.push_back(view.here(c));
+        heard.at(view.here(c));
     }
   }
 };

@@ -1,8 +1,8 @@
 // The volume column's slides (6x, 7x, Dx, Ex) take their step on the row's first tick
 // too in vantor, one step more per row than trackers, which slide on the effect ticks
-// only. Trackers' volume and panning are followed beside the replay; heard where the
-// volume moves the mix by 2.5 dB or more, or the panning lies a quarter of its range
-// away from theirs.
+// only. Trackers' volume and panning are followed beside the replay until a volume or
+// panning is set again; heard where the volume moves the mix by 2.5 dB or more, or the
+// panning lies a quarter of its range away from theirs.
 #include <cstdlib>
 
 #include "rule_support.h"
@@ -40,7 +40,7 @@ class VolumeColumnSlideOnRowTick : public Rule {
     return words;
   }
 
-  void afterTick(const TickView& view, std::vector<CellPosition>& heard) override {
+  void afterTick(const TickView& view, Heard& heard) override {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
@@ -49,16 +49,28 @@ class VolumeColumnSlideOnRowTick : public Rule {
       bool volumeSlide = slides(cell, slideDown) || slides(cell, slideUp);
       bool panningSlide = slides(cell, panLeft) || slides(cell, panRight);
       int step = cell.volume & 0x0F;
+      int32_t volumeMoved = channel.volume - view.before(c).volume;
+      int32_t panningMoved = panning - std::clamp<int32_t>(view.before(c).panning, 0, 255);
       if (view.rowTick()) {
-        if (volumeSlide && cell.instrument == 0 && !setsVolume(cell)) {
+        // An instrument number gives both the sample's volume and panning first; a set
+        // volume or panning brings them together again; other changes move both alike,
+        // so trackers keep their distance after the slide.
+        const Sample& sample = *selectSource(view.song(), channel).sample;
+        if (volumeSlide && !setsVolume(cell)) {
+          if (cell.instrument != 0) trackers.volume = sample.volume;
           trackers.cell = view.here(c);
-        } else {
+        } else if (cell.instrument != 0 || setsVolume(cell) || volumeColumnSetsVolume(cell)) {
           trackers.volume = channel.volume;
-        }
-        if (panningSlide && cell.instrument == 0 && !setsPanning(cell)) {
-          trackers.cell = view.here(c);
         } else {
+          trackers.volume = std::clamp(trackers.volume + volumeMoved, 0, 64);
+        }
+        if (panningSlide && !setsPanning(cell)) {
+          if (cell.instrument != 0) trackers.panning = static_cast<int32_t>(std::min<uint32_t>(sample.panning, 255));
+          trackers.cell = view.here(c);
+        } else if (cell.instrument != 0 || setsPanning(cell) || volumeColumnSetsPanning(cell)) {
           trackers.panning = panning;
+        } else {
+          trackers.panning = std::clamp(trackers.panning + panningMoved, 0, 255);
         }
       } else {
         if (slides(cell, slideDown)) trackers.volume = std::max(trackers.volume - step, 0);
@@ -67,19 +79,29 @@ class VolumeColumnSlideOnRowTick : public Rule {
         if (slides(cell, panRight)) trackers.panning = std::min(trackers.panning + step, 255);
         if (volumeSlide && isVolumeSlideEffect(cell))
           trackers.volume = slideByMemory(trackers.volume, channel);
-        if (!volumeSlide && channel.volume != view.before(c).volume) trackers.volume = channel.volume;
-        if (!panningSlide && panning != std::clamp<int32_t>(view.before(c).panning, 0, 255))
-          trackers.panning = panning;
+        if (!volumeSlide) trackers.volume = std::clamp(trackers.volume + volumeMoved, 0, 64);
+        if (!panningSlide) trackers.panning = std::clamp(trackers.panning + panningMoved, 0, 255);
       }
-      if (!samplePlays(channel)) continue;
-      const Song& song = view.song();
-      int32_t envelope = channel.volumeEnvelopeState.value;
-      double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
-      double theirs = channelLevel(trackers.volume, envelope, channel.fadeoutVolume, song.globalVolume);
-      bool volumeHeard = trackers.volume != channel.volume && heardInMix(view, c, vantor, theirs);
-      bool panningHeard = std::abs(trackers.panning - panning) >= audiblePanning &&
+    }
+    // Channels that slide together move the mix together.
+    const Song& song = view.song();
+    MixLevels levels = mixLevels(view);
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const Channel& channel = view.channel(c);
+      if (levels.vantor[c] > 0) {
+        levels.trackers[c] = channelLevel(trackers_[c].volume, channel.volumeEnvelopeState.value,
+                                          channel.fadeoutVolume, song.globalVolume);
+      }
+    }
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const Channel& channel = view.channel(c);
+      const Trackers& trackers = trackers_[c];
+      if (!soundsOn(view, c)) continue;
+      bool volumeHeard = trackers.volume != channel.volume && heardInMix(view, c, levels);
+      bool panningHeard = std::abs(trackers.panning - std::clamp<int32_t>(channel.panning, 0, 255)) >= audiblePanning &&
                           channelLevel(channel, song) >= silentLevel;
-      if (volumeHeard || panningHeard) heard.push_back(trackers.cell);
+      if (volumeHeard) recordLevel(heard, trackers.cell, levels.vantor[c], levels.trackers[c]);
+      if (panningHeard) heard.levelAt(trackers.cell);
     }
   }
 
