@@ -279,6 +279,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1, 0x04}}, {1, 3, {0, 0, 0, 0x0, 0x70}}},
        {{0, 3, {C4, 1, 0, 0x1, 0x10}}, {1, 3, {0, 0, 0, 0x0, 0x70}}},
        nullptr},
+      // Trackers slide back to E-4, the last tone portamento's note; vantor stays on C-4.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x10}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x10}}},
+       {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x10}}, {3, 3, {0, 0, 0, 0x3, 0x10}}},
+       nullptr},
+      // The 902 beside the volume column's Fx starts no note; where it does, both keep it.
+      {"900 after a 9xx on a row that started no note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 2}}, {1, 3, {C4, 0, 0xF4, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
+       {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
+       nullptr},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

@@ -156,8 +156,9 @@ inline void recordLevel(Heard& heard, CellPosition cell, double vantor, double t
   }
 }
 
-// Two pitches 20 cents apart or more are heard as out of tune with each other.
-constexpr double audibleCents = 20.0;
+// Two pitches 15 cents apart or more are heard as out of tune with each other (the
+// comparison with the players hears such a step too).
+constexpr double audibleCents = 15.0;
 
 // How far apart two periods of the song's frequency table lie, in cents.
 inline double centsApart(const Song& song, int32_t a, int32_t b) {
