@@ -289,6 +289,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 2}}, {1, 3, {C4, 0, 0xF4, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
        {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
        nullptr},
+      // Instrument 2's sample lies an octave higher; vantor restarts it at instrument 1's pitch.
+      {"EDx with an instrument number of another tuning, without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0xE, 0xD2}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},
