@@ -148,7 +148,7 @@ std::vector<RuleCase> ruleCases() {
        },
        // A sustain point further on holds in both.
        [](xm::XmModule& module) {
-         module.instruments[0].volumeEnvelope = {.points = {{0, 64}, {10, 64}, {20, 0}}, .sustainPoint = 1, .type = 3};
+         module.instruments[0].volumeEnvelope = {.points = {{0, 64}, {10, 32}, {20, 0}}, .sustainPoint = 1, .type = 3};
        }},
       // Instrument 4 has a volume envelope, instrument 2 plays as instrument 1 does.
       {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
@@ -191,10 +191,32 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
        {{0, 3, {C4, 1}}, {1, 3, {keyOff}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},  // released already
        nullptr},
+      // Under instrument 4's envelope the release falls from 48 to 0 in 36 ticks: starting it 3
+      // ticks (53 ms) early is heard, 2 ticks (35 ms) not.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x02}}},
+       nullptr},
+      // One tick of the note at volume 8 is heard alone, not under three loud channels.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x18, 0x14, 0x01}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x18, 0x14, 0x01}}, {2, 0, {C4, 1}}, {2, 1, {C4, 1}}, {2, 2, {C4, 1}}},
+       nullptr},
+      // A volume before the row's Kxx is not one after a key-off: Kxx alone is named.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0x14, 0x02}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0x30, 0x14, 0x02}}},
+       nullptr},
+      // Nor where the release takes seconds to fall.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       nullptr,
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].x = 400; }},
       // Trackers' key-off of the playing note takes the instrument number's volume and sounds on.
       {"K00 with a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0x14, 0x00}}},
-       {{2, 3, {D4, 0, 0, 0x14, 0x00}}},  // nothing plays, in either
+       {{2, 3, {D4, 1, 0, 0x14, 0x00}}},  // nothing plays before, in either
        nullptr},
       {"a key-off with an instrument number, instrument without volume envelope: 1 cell (order 1 row 2 "
        "channel 3) — ",
