@@ -96,7 +96,10 @@ std::string infoHelp() {
              "difference is heard, with the number of cells and the first positions (order,\n"
              "row, channel, from 0), what each side does and how to write it so that both\n"
              "play it alike; none listed means the song plays as trackers play it, as far\n"
-             "as these rules go. vantor check lists every cell.\n"
+             "as these rules go. A difference counts as heard where the channel sounds in the\n"
+             "mix: a note against none, a pitch 15 cents apart, a level step that moves the mix\n"
+             "by 2.5 dB for 50 ms. A few rules follow the tracker that saved the song, as the\n"
+             "tracker name and the title's padding tell. vantor check lists every cell.\n"
              "\n"
              "Options:\n") +
          demoOption +
