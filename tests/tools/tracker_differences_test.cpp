@@ -148,7 +148,8 @@ std::vector<RuleCase> ruleCases() {
        },
        // A sustain point further on holds in both.
        [](xm::XmModule& module) {
-         module.instruments[0].volumeEnvelope = {.points = {{0, 64}, {10, 32}, {20, 0}}, .sustainPoint = 1, .type = 3};
+         module.instruments[0].volumeEnvelope = {
+             .points = {{0, 64}, {10, 32}, {20, 0}}, .sustainPoint = 1, .type = 3};
        }},
       // Instrument 4 has a volume envelope, instrument 2 plays as instrument 1 does.
       {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
@@ -160,7 +161,10 @@ std::vector<RuleCase> ruleCases() {
        {},
        [](xm::XmModule& module) { module.instruments[1].samples[0].typeField = 0x21; },
        [](xm::XmModule& module) { module.instruments[1].samples[0].typeField = 0x01; }},
-      {"XM version older than 1.04: 1.03 — ", {}, {}, [](xm::XmModule& module) { module.version = 0x0103; },
+      {"XM version older than 1.04: 1.03 — ",
+       {},
+       {},
+       [](xm::XmModule& module) { module.version = 0x0103; },
        [](xm::XmModule& module) { module.version = 0x0104; }},
       {"a pattern header length other than 9, or a packed size other than its cells': pattern 1 of the file: "
        "header length 10 — ",
@@ -302,7 +306,8 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1, 0x10}}, {1, 3, {0, 0, 0, 0x0, 0x70}}},
        nullptr},
       // Trackers slide back to E-4, the last tone portamento's note; vantor stays on C-4.
-      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 3 channel 3) — ",
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 3 channel 3) "
+       "— ",
        {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x10}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x10}}},
        {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x10}}, {3, 3, {0, 0, 0, 0x3, 0x10}}},
        nullptr},

@@ -44,7 +44,8 @@ bool silentAhead(const Voice* voice, int32_t outputFrames) {
   int64_t stride = std::max<int64_t>(1, (last - first) / valuesLookedAt);
   double sum = 0;
   int64_t count = 0;
-  for (int64_t i = first; i < last; i += stride, ++count) sum += static_cast<double>(sample.data[i]) * sample.data[i];
+  for (int64_t i = first; i < last; i += stride, ++count)
+    sum += static_cast<double>(sample.data[i]) * sample.data[i];
   return sum < silentValue * silentValue * static_cast<double>(count);
 }
 
@@ -63,7 +64,8 @@ const NoteCell& TickView::cell(int c) const { return currentCell(song_, c); }
 namespace {
 
 uint64_t cellKey(int rule, CellPosition cell) {
-  return uint64_t{static_cast<uint8_t>(rule)} << 56 | uint64_t{static_cast<uint32_t>(cell.order) & 0xFFFF} << 40 |
+  return uint64_t{static_cast<uint8_t>(rule)} << 56 |
+         uint64_t{static_cast<uint32_t>(cell.order) & 0xFFFF} << 40 |
          uint64_t{static_cast<uint32_t>(cell.row)} << 8 | static_cast<uint8_t>(cell.channel);
 }
 
@@ -99,7 +101,8 @@ DifferenceFinder::DifferenceFinder(Song* song) : song_(song), rules_(makeRules()
 
 void DifferenceFinder::examineFile(const std::vector<uint8_t>& bytes, const LoadNotes& notes,
                                    uint16_t version, const std::string& tracker) {
-  savedBy_ = savedBy(headerField(bytes, trackerOffset, trackerLength), headerField(bytes, titleOffset, titleLength));
+  savedBy_ =
+      savedBy(headerField(bytes, trackerOffset, trackerLength), headerField(bytes, titleOffset, titleLength));
   FileView file{bytes, notes, version, tracker, *song_};
   for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
     std::vector<std::string> where;

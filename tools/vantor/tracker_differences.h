@@ -74,8 +74,9 @@ struct ChannelBefore {
 class TickView {
  public:
   TickView(Song& song, const std::array<ChannelBefore, channelTableSize>& before,
-           const std::array<bool, channelTableSize>& played, const std::array<bool, channelTableSize>& silentAhead,
-           bool rowTick, int tickInRow, SavedBy savedBy)
+           const std::array<bool, channelTableSize>& played,
+           const std::array<bool, channelTableSize>& silentAhead, bool rowTick, int tickInRow,
+           SavedBy savedBy)
       : song_(song),
         before_(before),
         played_(played),

@@ -1,7 +1,7 @@
 // Arpeggio on a note that a portamento has moved off its semitone: vantor adds x and y
 // semitones to the pitch as the portamento left it. Trackers take the arpeggio's notes
 // from their table of notes, from a semitone next to that pitch (the players round to
-// different ones). Heard where the pitch lies 20 cents or more from every semitone of
+// different ones). Heard where the pitch lies 15 cents or more from every semitone of
 // the note's own tuning, on a row whose x or y is above 0, while the note sounds.
 #include <cmath>
 
@@ -16,8 +16,7 @@ class ArpeggioAfterPortamento : public Rule {
   const RuleText& text() const override {
     static const RuleText words = {
         "0xy (arpeggio) after a portamento that ended between semitones",
-        "vantor adds x and y to the pitch the portamento left",
-        "trackers add them to a semitone next to it",
+        "vantor adds x and y to the pitch the portamento left", "trackers add them to a semitone next to it",
         "end the portamento on the note (3xx), or write the arpeggio's base as a new note"};
     return words;
   }

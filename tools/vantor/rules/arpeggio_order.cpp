@@ -13,7 +13,7 @@ namespace vantor::tool::rules {
 namespace {
 
 constexpr int ticksInTrackersTable = 16;
-constexpr double clearLevel = 0.1;  // -20 dB: a pitch clearly heard
+constexpr double clearLevel = 0.1;         // -20 dB: a pitch clearly heard
 constexpr int32_t stepHeardFrames = 1764;  // 40 ms
 
 int semitones(uint8_t param, int phase) { return phase == 1 ? param >> 4 : phase == 2 ? param & 0x0F : 0; }

@@ -1,7 +1,7 @@
 // E5x with a note: trackers tune that note by (x - 8) / 8 of a semitone. vantor stores x
 // itself as the sample's finetune (a few cents) after the note has taken its pitch, so
 // the note plays with the sample's finetune as it was. Heard where the two pitches lie
-// 20 cents or more apart.
+// 15 cents or more apart.
 #include "rule_support.h"
 #include "sequencer/pitch.h"
 

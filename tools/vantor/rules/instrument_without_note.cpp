@@ -27,8 +27,8 @@ bool sameEnvelope(const Envelope& a, const Envelope& b) {
 
 bool sameAutoVibrato(const Instrument& a, const Instrument& b) {
   if (a.vibratoDepth == 0 || b.vibratoDepth == 0) return a.vibratoDepth == b.vibratoDepth;
-  return a.vibratoType == b.vibratoType && a.vibratoSweep == b.vibratoSweep && a.vibratoRate == b.vibratoRate &&
-         a.vibratoDepth == b.vibratoDepth;
+  return a.vibratoType == b.vibratoType && a.vibratoSweep == b.vibratoSweep &&
+         a.vibratoRate == b.vibratoRate && a.vibratoDepth == b.vibratoDepth;
 }
 
 class InstrumentWithoutNote : public Rule {
@@ -60,8 +60,9 @@ class InstrumentWithoutNote : public Rule {
       // The instrument number gives the note a volume again in both, also after a key-off.
       bool volumeHeard = heardInMix(view, c, channelLevel(ours.sample->volume, 64, 65536, song.globalVolume),
                                     channelLevel(played.volume, 64, 65536, song.globalVolume));
-      bool panningHeard = std::abs(static_cast<int>(std::min<uint32_t>(ours.sample->panning, 255)) -
-                                   static_cast<int>(std::min<uint32_t>(played.panning, 255))) >= audiblePanning;
+      bool panningHeard =
+          std::abs(static_cast<int>(std::min<uint32_t>(ours.sample->panning, 255)) -
+                   static_cast<int>(std::min<uint32_t>(played.panning, 255))) >= audiblePanning;
       bool shapeHeard =
           !sameEnvelope(volumeEnvelope(*ours.instrument), volumeEnvelope(*theirs.instrument)) ||
           !sameEnvelope(panningEnvelope(*ours.instrument), panningEnvelope(*theirs.instrument)) ||

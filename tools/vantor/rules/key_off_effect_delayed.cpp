@@ -56,7 +56,8 @@ class KeyOffEffectDelayed : public Rule {
         // A single tick is a short blip of the note, heard where the rest does not cover it.
         if (ticksEarly == 1 ? heardInMix(view, c, 0, level) : level >= silentLevel) heard.at(view.here(c));
       } else if (ticksEarly * song.samplesPerTick >= earlyHeardFrames &&
-                 channelLevel(channel, song) >= silentLevel && fastRelease(instrument, channel, song.samplesPerTick)) {
+                 channelLevel(channel, song) >= silentLevel &&
+                 fastRelease(instrument, channel, song.samplesPerTick)) {
         heard.at(view.here(c));
       }
     }

@@ -31,12 +31,12 @@ class KeyOffEffectWithNote : public Rule {
         continue;
       const Channel& channel = view.channel(c);
       bool vantorSounds = soundsOn(view, c) && channelLevel(channel, song) >= silentLevel;
-      bool trackersSoundOn =
-          view.before(c).sounding && (cell.instrument != 0 || (volumeColumnSetsVolume(cell) && cell.volume > 0x10));
+      bool trackersSoundOn = view.before(c).sounding &&
+                             (cell.instrument != 0 || (volumeColumnSetsVolume(cell) && cell.volume > 0x10));
       // Where a song of another program is played as an older editor played it, one
       // tracker starts the note as vantor does, without the release.
       if (view.savedBy() == SavedBy::otherAsFastTracker ? !vantorSounds && trackersSoundOn
-                                                          : vantorSounds || trackersSoundOn)
+                                                        : vantorSounds || trackersSoundOn)
         heard.at(view.here(c));
     }
   }

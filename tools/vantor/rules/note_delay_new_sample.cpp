@@ -29,7 +29,8 @@ class NoteDelayNewSample : public Rule {
           cell.instrument == 0 || cell.note != 0 || !(channel.updateFlags & Trigger))
         continue;
       const Sample& sample = *selectSource(view.song(), channel).sample;
-      int32_t theirs = notePeriod(song, static_cast<uint8_t>(channel.note + sample.relativeNote), sample.finetune);
+      int32_t theirs =
+          notePeriod(song, static_cast<uint8_t>(channel.note + sample.relativeNote), sample.finetune);
       if (sample.length > 0 && centsApart(song, channel.period, theirs) >= audibleCents &&
           pitchHeardInMix(view, c, channelLevel(channel, song)))
         heard.at(view.here(c));

@@ -1,6 +1,6 @@
 // E5x rewrites the finetune of the sample itself in vantor, and every later note of the
 // sample plays with it; trackers keep the sample's finetune for notes without E5x.
-// Heard at such a note where the two pitches lie 20 cents or more apart.
+// Heard at such a note where the two pitches lie 15 cents or more apart.
 #include <unordered_map>
 
 #include "rule_support.h"

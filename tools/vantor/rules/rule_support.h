@@ -82,7 +82,9 @@ inline bool samplePlays(const Channel& channel) {
 }
 
 // The channel's sample plays on, and not in a stretch of near silence.
-inline bool soundsOn(const TickView& view, int c) { return samplePlays(view.channel(c)) && !view.silentAhead(c); }
+inline bool soundsOn(const TickView& view, int c) {
+  return samplePlays(view.channel(c)) && !view.silentAhead(c);
+}
 
 // Whether a channel heard at one level or another is heard in the mix: the whole mix
 // moves by 2.5 dB or more, or the channel's own level by 6 dB or more while it is no

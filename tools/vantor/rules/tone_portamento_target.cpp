@@ -2,7 +2,7 @@
 // to the note the channel last played, with or without a portamento: there the pitch
 // stays. Trackers slide to the note that the last tone portamento with a note gave, also
 // after a plain note since. Followed beside the replay; heard where the two targets lie
-// 20 cents or more apart and the slide moves, while the note sounds.
+// 15 cents or more apart and the slide moves, while the note sounds.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -12,11 +12,10 @@ namespace {
 class TonePortamentoTarget : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {
-        "a tone portamento without a note after a note played without one",
-        "vantor slides to the note that plays, so the pitch stays",
-        "trackers slide to the note of the last tone portamento that had one",
-        "give the tone portamento its note"};
+    static const RuleText words = {"a tone portamento without a note after a note played without one",
+                                   "vantor slides to the note that plays, so the pitch stays",
+                                   "trackers slide to the note of the last tone portamento that had one",
+                                   "give the tone portamento its note"};
     return words;
   }
 
@@ -33,7 +32,8 @@ class TonePortamentoTarget : public Rule {
         continue;
       }
       int32_t theirs = trackersTarget_[c];
-      if (theirs > 0 && channel.portaSpeed != 0 && centsApart(song, channel.portaTarget, theirs) >= audibleCents &&
+      if (theirs > 0 && channel.portaSpeed != 0 &&
+          centsApart(song, channel.portaTarget, theirs) >= audibleCents &&
           centsApart(song, channel.period, theirs) >= audibleCents && soundsOn(view, c) &&
           pitchHeardInMix(view, c, channelLevel(channel, song)))
         heard.at(view.here(c));

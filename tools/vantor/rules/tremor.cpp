@@ -39,8 +39,7 @@ class Tremor : public Rule {
       if (!tremor && view.savedBy() == SavedBy::otherAsFastTracker) trackers.silent = false;
       if (!tremor && !trackers.silent) continue;
       bool silent = tremor && channel.volume + channel.volumeOffset <= 0;
-      if (silent != trackers.silent && soundsOn(view, c) &&
-          channelLevel(channel, view.song()) >= silentLevel)
+      if (silent != trackers.silent && soundsOn(view, c) && channelLevel(channel, view.song()) >= silentLevel)
         heard.at(trackers.cell);
     }
   }

@@ -65,7 +65,8 @@ class VolumeColumnSlideOnRowTick : public Rule {
           trackers.volume = std::clamp(trackers.volume + volumeMoved, 0, 64);
         }
         if (panningSlide && !setsPanning(cell)) {
-          if (cell.instrument != 0) trackers.panning = static_cast<int32_t>(std::min<uint32_t>(sample.panning, 255));
+          if (cell.instrument != 0)
+            trackers.panning = static_cast<int32_t>(std::min<uint32_t>(sample.panning, 255));
           trackers.cell = view.here(c);
         } else if (cell.instrument != 0 || setsPanning(cell) || volumeColumnSetsPanning(cell)) {
           trackers.panning = panning;
@@ -98,8 +99,9 @@ class VolumeColumnSlideOnRowTick : public Rule {
       const Trackers& trackers = trackers_[c];
       if (!soundsOn(view, c)) continue;
       bool volumeHeard = trackers.volume != channel.volume && heardInMix(view, c, levels);
-      bool panningHeard = std::abs(trackers.panning - std::clamp<int32_t>(channel.panning, 0, 255)) >= audiblePanning &&
-                          channelLevel(channel, song) >= silentLevel;
+      bool panningHeard =
+          std::abs(trackers.panning - std::clamp<int32_t>(channel.panning, 0, 255)) >= audiblePanning &&
+          channelLevel(channel, song) >= silentLevel;
       if (volumeHeard) recordLevel(heard, trackers.cell, levels.vantor[c], levels.trackers[c]);
       if (panningHeard) heard.levelAt(trackers.cell);
     }
