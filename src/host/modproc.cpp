@@ -132,3 +132,11 @@ void VANTOR_CDECL modproc(int32_t cmd, void* arg, uint32_t arg2) {
   // host's own text. A message without %s leaves the name unread.
   if (failure.format != nullptr) pellgameapi::pellerrs::reporterror(failure.format, failure.name);
 }
+
+// C++ hosts call the entry by its C++ name, the definition above; C hosts and
+// GetProcAddress know it by the plain name, which is this second name of the same
+// code. Declared with C linkage in a namespace of its own, it may share the name.
+namespace vantor::plain {
+extern "C" VANTOR_API void VANTOR_CDECL modproc(int32_t cmd, void* arg, uint32_t arg2)
+    __attribute__((alias("_Z7modprociPvj")));
+}  // namespace vantor::plain

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows test host under Wine with real DirectSound and checks what was heard.
 #
-#   run_wine_test.sh PACKAGE_DIR HOST_EXE SONG.xm REFERENCE.wav
+#   run_wine_test.sh [--errors-host EXE]... [--examples DIR]... PACKAGE_DIR HOST_EXE SONG.xm REFERENCE.wav
 #   run_wine_test.sh --can-run-32 PACKAGE_DIR HOST_EXE
 #
 # PACKAGE_DIR holds vantor.dll (and its runtime DLL) as a game developer gets them;
@@ -11,6 +11,13 @@
 # parecord records the null sink of a private PulseAudio server that takes Wine's
 # sound; compare_audio.py checks the recording against REFERENCE, the same song
 # rendered by the Linux build of the same sources (at least 10 s of it).
+#
+# In the same session: --errors-host names another build of the test host, whose
+# exception-mode scenario must pass too; --examples names a folder with the package's
+# examples built (build_examples.sh) beside the DLLs they need. Each example must play
+# SONG and end with 0, and, given a song that does not exist, report it as a fatal
+# error: play_song catches the exception by type, prints the message and ends with 1;
+# play_song_dynamic, in message-box mode, ends with 69.
 #
 # --can-run-32 tells whether this machine runs 32-bit Windows programs under Wine:
 # exit 0 when it does, printing "native" or "emulated", else 1 with the reason.
@@ -76,7 +83,18 @@ if [ "${1:-}" = --can-run-32 ]; then
   exit
 fi
 
-[ $# -eq 4 ] || { echo "usage: $0 PACKAGE_DIR HOST_EXE SONG.xm REFERENCE.wav" >&2; exit 2; }
+errors_hosts=() example_dirs=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --errors-host) errors_hosts+=("$(realpath "$2")"); shift 2 ;;
+    --examples) example_dirs+=("$(cd "$2" && pwd)"); shift 2 ;;
+    *) break ;;
+  esac
+done
+[ $# -eq 4 ] || {
+  echo "usage: $0 [--errors-host EXE]... [--examples DIR]... PACKAGE_DIR HOST_EXE SONG.xm REFERENCE.wav" >&2
+  exit 2
+}
 package=$(cd "$1" && pwd)
 host_exe=$(realpath "$2")
 song=$(realpath "$3")
@@ -171,15 +189,34 @@ cp "$package"/*.dll "$host_exe" "$app/"
 host=$app/$(basename "$host_exe")
 windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
 
-# Runs one scenario of the host; its output goes to $work/NAME.out.
-run_host() {
-  local name=$1; shift
+# Runs a program in its folder, by name: run_program NAME DIR EXE ARGS...; its output
+# goes to $work/NAME.out.
+run_program() {
+  local name=$1 dir=$2 exe=$3
+  shift 3
   set +e
-  (cd "$app" && timeout 900 "$wine_loader" "$host" "$@") >"$work/$name.out" 2>"$work/$name.err"
+  (cd "$dir" && timeout 900 "$wine_loader" "$exe" "$@") >"$work/$name.out" 2>"$work/$name.err"
   local status=$?
   set -e
   sed "s/^/  $name: /" "$work/$name.out" >&2
   return $status
+}
+
+# Runs one scenario of the host.
+run_host() {
+  local name=$1; shift
+  run_program "$name" "$app" "$host" "$@"
+}
+
+# Runs an example with a song and expects its exit code, and text (if any) in its output.
+run_example() {
+  local name=$1 dir=$2 exe=$3 song=$4 expected=$5 text=$6 status=0
+  run_program "$name" "$dir" "$exe" "$song" || status=$?
+  if [ $status -ne "$expected" ] || { [ -n "$text" ] && ! grep -qF "$text" "$work/$name.out"; }; then
+    cat "$work/$name.err" >&2
+    echo "wine test: FAILED: $name ended with $status (not $expected) or did not print: $text" >&2
+    return 1
+  fi
 }
 
 # Records the sink while the host runs a scenario, then checks the recording: by the
@@ -231,6 +268,32 @@ if [ $status -ne 69 ]; then
   echo "wine test: FAILED: message-box mode ended with $status, not 69" >&2
   failures=$((failures + 1))
 fi
+for extra in "${errors_hosts[@]}"; do
+  cp "$extra" "$app/"
+  run_program "errors-$(basename "$extra" .exe)" "$app" "$app/$(basename "$extra")" errors || {
+    echo "wine test: FAILED: exception mode, $(basename "$extra")" >&2
+    failures=$((failures + 1))
+  }
+done
+for dir in "${example_dirs[@]}"; do
+  flavour=$(basename "$(dirname "$dir")")-$(basename "$dir")
+  if [ ! -f "$dir/play_song.exe" ] && [ ! -f "$dir/play_song_dynamic.exe" ]; then
+    echo "wine test: FAILED: no examples in $dir" >&2
+    failures=$((failures + 1))
+  fi
+  if [ -f "$dir/play_song.exe" ]; then
+    run_example "$flavour-play_song" "$dir" play_song.exe "$(windows_path "$song")" 0 "playing it again" ||
+      failures=$((failures + 1))
+    run_example "$flavour-play_song-missing" "$dir" play_song.exe missing.xm 1 \
+      "no music: vantor; failed while loading file 'missing.xm'" || failures=$((failures + 1))
+  fi
+  if [ -f "$dir/play_song_dynamic.exe" ]; then
+    run_example "$flavour-play_song_dynamic" "$dir" play_song_dynamic.exe "$(windows_path "$song")" 0 \
+      "playing it again" || failures=$((failures + 1))
+    run_example "$flavour-play_song_dynamic-missing" "$dir" play_song_dynamic.exe missing.xm 69 "" ||
+      failures=$((failures + 1))
+  fi
+done
 play_clock="--match full,focus,restart,memory --quieter half:restart --silent stopped,reloaded,silent,end"
 selftest_clock="--match full --quieter half:full --silent stopped"
 # By content: heard from the start at full, focus and restart; half is the quiet part;
