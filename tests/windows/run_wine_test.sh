@@ -26,8 +26,9 @@
 # (registered for 32-bit x86 programs with binfmt_misc; ./scripts/setup --test does that).
 # Emulated Wine plays its sound seconds late, by a varying amount, and may lose a
 # moment of it, so the clock cannot place the host's phases in the recording: the
-# sound is then judged by content alone (compare_audio.py --content), value for value;
-# elsewhere by the phases on the clock and by content.
+# sound is then judged by content alone (compare_audio.py --content), value for value.
+# Elsewhere the clock also places the phases, and each is judged by what it should
+# hold: the song value for value, sound 20 dB quieter, or silence.
 #
 # With CI=true every missing piece is a failure; elsewhere the test says what is
 # missing and skips. The Wine prefix is kept (VANTOR_WINEPREFIX, by default next to
