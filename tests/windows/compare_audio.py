@@ -3,7 +3,8 @@
 
 The recording is cut into the phases that the Windows test host announced
 ("phase NAME START END", seconds of the system clock), placed by the --anchor phase,
-in which the reference is heard from its start. A phase named with --match must be
+in which the reference is heard from its start: where a run of the reference's first
+second is first heard value for value. A phase named with --match must be
 the reference value for value: at least 95% of its frames lie in runs of at least 16
 frames that are the reference's, wherever in it (the sound path may drop or repeat a
 few milliseconds, which breaks a run but changes no value). --quieter A:B asks that
@@ -37,7 +38,8 @@ EDGE_BEFORE = 0.4  # seconds left out after a phase starts (a new buffer starts 
 EDGE_AFTER = 0.2  # and before it ends
 QUIETER_DB = 20.0
 SILENT_RMS = 1e-4  # of full scale: a few units of the 16-bit sample
-ANCHOR_SECONDS = 3.0  # of the reference, found in the recording to place the phases
+ANCHOR_PLACE = 1.0  # seconds: a run of the reference this early in it places the anchor phase
+ANCHOR_RUN = 0.1  # seconds: the least length of that run
 SLIP = RATE // 50  # frames the sound path may lose or repeat within one span of the reference
 MIN_PIECE = RATE // 100
 MATCH_SHARE = 0.95  # of a --match phase's frames that must be the reference's
@@ -109,26 +111,32 @@ def decibels(ratio):
     return 20 * np.log10(ratio) if ratio > 0 else -np.inf
 
 
-def find_anchor(recording, start_of_recording, phases, reference, anchor):
-    """Where the anchor phase's start is heard in the recording: the reference's first
-    seconds are found there. The recorder starts a variable time after it is asked to,
-    and the sound reaches the sink after a delay, so the clock alone does not place it."""
+def find_anchor(runs, start_of_recording, phases, anchor):
+    """Where the anchor phase's start is heard in the recording: the first run that is
+    the reference value for value and lies near its start, before the phase has ended
+    (the anchor is heard within a second after its end). The recorder starts a variable
+    time after it is asked to, and the sound reaches the sink after a delay, so the
+    clock alone does not place it; nor does a correlation with the reference's first
+    seconds, which a moment lost in them can make prefer a place where the song's
+    start is only partly heard, when the song repeats itself."""
     if anchor not in phases:
         raise SystemExit(f"phase {anchor} was not announced by the host")
     start, end = phases[anchor]
-    last = int((end - start_of_recording + 1.0) * RATE)  # the anchor is heard before its end
-    region = recording[: max(min(last, len(recording)), 0)]
-    pattern = reference[: int(min(ANCHOR_SECONDS, end - start - EDGE_BEFORE) * RATE)]
-    if len(region) < len(pattern) or len(pattern) == 0:
-        raise SystemExit(f"the recording ends before phase {anchor} can be found in it")
-    found = int(np.argmax(normalised_scores(region, pattern)))
-    return found, found / RATE - (start - start_of_recording)
+    last = int((end - start_of_recording + 1.0) * RATE)
+    for at, place, length in runs:
+        if at >= last:
+            break
+        if place <= ANCHOR_PLACE * RATE and length >= ANCHOR_RUN * RATE:
+            found = at - place
+            return found, found / RATE - (start - start_of_recording)
+    raise SystemExit(f"the start of the reference is not heard before phase {anchor} ends")
 
 
-def measure(recording, start_of_recording, phases, reference, args, covered):
-    """The clock's checks; covered tells for each frame of the recording whether it lies
-    in a run that is the reference value for value (exact_coverage)."""
-    anchor_frame, delay = find_anchor(recording, start_of_recording, phases, reference, args.anchor)
+def measure(recording, start_of_recording, phases, reference, args, coverage):
+    """The clock's checks; coverage holds the runs of the recording that are the
+    reference value for value, and for each frame whether one holds it (exact_coverage)."""
+    runs, covered = coverage
+    anchor_frame, delay = find_anchor(runs, start_of_recording, phases, args.anchor)
     anchor_time = phases[args.anchor][0]
     print(f"the reference starts at {anchor_frame / RATE:.3f} s of the recording ({delay:+.3f} s against the clock)")
 
@@ -267,18 +275,21 @@ def measure_content(recording, reference, args):
 
 
 def self_check(args):
-    """A made-up session: 3.6 s of nothing (Wine was slow to start), 4 s of signal of
-    which the sound path lost 80 ms after 1.2 s, 2 s at -50 dB, 2 s of silence. The
-    recording starts 3 s earlier than the clock's phases say."""
+    """A made-up session: 3.6 s of nothing (Wine was slow to start), 4 s of a signal
+    that repeats its first 1.5 s, of which the sound path lost 60 ms after 0.6 s and
+    160 ms after 1.67 s, 2 s at -50 dB, 2 s of silence. The recording starts 3 s
+    earlier than the clock's phases say."""
     rng = np.random.default_rng(7)
     reference = np.round(rng.standard_normal((8 * RATE, 2)) * 0.2 * 32768) / 32768
-    heard = np.concatenate([reference[: int(1.2 * RATE)], reference[int(1.28 * RATE) : 4 * RATE]])
+    reference[int(1.5 * RATE) : 3 * RATE] = reference[: int(1.5 * RATE)]
+    heard = np.concatenate([reference[: int(0.6 * RATE)], reference[int(0.66 * RATE) : int(1.67 * RATE)],
+                            reference[int(1.83 * RATE) : 4 * RATE]])
     recording = np.zeros((11 * RATE, 2))
     delay = int(3.623 * RATE)
     recording[delay : delay + len(heard)] = heard
     after = delay + len(heard)
     recording[after : after + 2 * RATE] = np.round(reference[4 * RATE : 6 * RATE] * 10 ** (-50 / 20) * 32768) / 32768
-    covered = exact_coverage(as_frames(recording), as_frames(reference))[1]
+    coverage = exact_coverage(as_frames(recording), as_frames(reference))
     start = 1000.0
     phases = {
         "full": (start + 2.1, start + 6.1),
@@ -287,9 +298,9 @@ def self_check(args):
         "shifted": (start + 0.1, start + 3.5),  # mostly silence: must not match
     }
     args.anchor, args.match, args.quieter, args.silent = "full", "full", "half:full", "stopped"
-    good = measure(recording, start - 3.0, phases, reference, args, covered) == 0
+    good = measure(recording, start - 3.0, phases, reference, args, coverage) == 0
     args.match, args.quieter, args.silent = "shifted", "full:half", "full"
-    bad = measure(recording, start - 3.0, phases, reference, args, covered)
+    bad = measure(recording, start - 3.0, phases, reference, args, coverage)
     print(f"self-check: the good session passes: {good}; the faulty one fails all 3 checks: {bad == 3}")
     return 0 if good and bad == 3 and self_check_content(args) else 1
 
@@ -344,8 +355,8 @@ def main():
     if not (args.recording and args.recording_start is not None and args.phases and args.reference):
         parser.error("--recording, --recording-start, --phases and --reference are needed")
     recording, reference = read_wav(args.recording), read_wav(args.reference)
-    covered = exact_coverage(as_frames(recording), as_frames(reference))[1]
-    failures = measure(recording, args.recording_start, read_phases(args.phases), reference, args, covered)
+    coverage = exact_coverage(as_frames(recording), as_frames(reference))
+    failures = measure(recording, args.recording_start, read_phases(args.phases), reference, args, coverage)
     return 1 if failures else 0
 
 
