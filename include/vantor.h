@@ -6,12 +6,13 @@
    and ends the process with VANTOR_FATAL_EXIT_CODE, or, in exception mode, throws a
    pellgameapi::pellerrsexception that the host catches by type.
 
-   The same header serves both builds of the DLL: vantor.dll for hosts built with
-   Microsoft's C++ compiler (or another compiler of that C++ ABI), and the build in the
-   package's mingw-hosts folder for hosts built with the MinGW-w64 GCC. A host links the
-   DLL's import library; the classes are imported from it. C hosts can use modproc, and
-   so can hosts that find it with GetProcAddress (see vantor_modproc_fn). The header
-   compiles as C89 and later, and as C++98 and later. */
+   The same header serves every build of the DLL, for 32-bit games (the package's win32
+   folder) and for 64-bit games (win64): vantor.dll for hosts built with Microsoft's C++
+   compiler (or another compiler of that C++ ABI), and the build in the mingw-hosts
+   folder for hosts built with the MinGW-w64 GCC. A host links the DLL's import library;
+   the classes are imported from it. C hosts can use modproc, and so can hosts that
+   find it with GetProcAddress (see vantor_modproc_fn). The header compiles as C89 and
+   later, and as C++98 and later. */
 #ifndef VANTOR_H
 #define VANTOR_H
 
@@ -39,7 +40,10 @@
      VANTOR_PLAY                the host's IDirectSound*     play options
      VANTOR_STOP                -                            -
      VANTOR_SET_VOLUME          pointer to a float 0..1      -
-   Any other cmd (negative ones too) does nothing and reports nothing. */
+   Any other cmd (negative ones too) does nothing and reports nothing.
+   arg2 has 32 bits in 64-bit hosts too: pass the window as (unsigned int)(UINT_PTR)hwnd
+   (a window handle has 32 significant bits, and is widened back by sign extension);
+   a memory block of 4 GiB or more cannot be described. */
 enum {
   VANTOR_SET_CAPTION = 0,
   VANTOR_SET_EXCEPTION_MODE = 1,
@@ -79,8 +83,8 @@ enum { VANTOR_FATAL_EXIT_CODE = 69 };
    C++ linkage, even where the header is included inside extern "C": compilers of
    Microsoft's C++ ABI assume by default (/EHsc) that a function with C linkage never
    throws, and may drop the catch around the call. The DLL exports the entry under
-   both names, the plain one and the C++ one (32-bit Microsoft ABI:
-   ?modproc@@YAXHPAXI@Z; GCC: _Z7modprociPvj). */
+   both names, the plain one and the C++ one (Microsoft ABI: ?modproc@@YAXHPAXI@Z for
+   32-bit, ?modproc@@YAXHPEAXI@Z for 64-bit; GCC: _Z7modprociPvj). */
 #ifdef __cplusplus
 extern "C++" {
 #endif

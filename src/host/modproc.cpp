@@ -41,9 +41,11 @@ static_assert(std::is_trivially_destructible_v<Failure>, "modproc's frame owns n
 
 constexpr Failure succeeded{};
 
+// A window handle has 32 significant bits on 64-bit Windows too, and widens to a
+// pointer by sign extension, so the host's handle comes back whole from arg2.
 void storeCaption(const char* caption, uint32_t ownerWindow) {
   pellgameapi::captionText.assign(caption);  // a null caption counts as empty
-  pellgameapi::parentWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(ownerWindow));
+  pellgameapi::parentWindow = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(ownerWindow)));
 }
 
 // Each load frees the loaded song first, so a load that fails leaves none.

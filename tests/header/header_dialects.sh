@@ -3,9 +3,10 @@
 # with every compiler family that builds hosts: C89 and C99 (uses_header.c), C++98,
 # C++11 and C++20 (uses_header.cpp; in C++20 also included inside extern "C"), each
 # with warnings as errors and pedantic, by GCC and clang for this machine, the
-# MinGW-w64 GCC for 32-bit Windows, and clang-cl for Microsoft's ABI. Each object must call modproc
-# by the name the DLL exports for its language: the plain name from C, the C++ name
-# from C++, which compilers of Microsoft's ABI never assume not to throw.
+# MinGW-w64 GCC for 32-bit Windows, and clang-cl for Microsoft's ABI on 32-bit and
+# 64-bit Windows. Each object must call modproc by the name the DLL exports for its
+# language: the plain name from C, the C++ name from C++, which compilers of
+# Microsoft's ABI never assume not to throw.
 #
 #   header_dialects.sh INCLUDE_DIR
 #
@@ -77,20 +78,25 @@ gnu_family gcc "$(first_of gcc)" "$(first_of g++)" modproc Z7modprociPvj
 gnu_family clang "$(first_of clang)" "$(first_of clang++)" modproc Z7modprociPvj
 gnu_family mingw-gcc "$mingw_cc" "$mingw_cxx" modproc Z7modprociPvj
 
-# clang-cl as a Visual C++ project uses it: /EHsc, /W4; the dialect through /clang:.
+# clang-cl as a Visual C++ project uses it: /EHsc, /W4; the dialect through /clang:. For
+# 32-bit and 64-bit Windows, whose C++ names of modproc differ in the pointer's E.
 if [ -n "$clang_cl" ]; then
-  # Paths that begin with / would read as options: -I, -Fo and -- keep them paths.
-  cl_common=(--target=i686-pc-windows-msvc /nologo /W4 /WX /clang:-pedantic -I"$include" /c -Fo"$work/out.o")
-  for standard in c89 c99; do
-    check clang-cl C "$standard" modproc "$clang_cl" "/clang:-std=$standard" "${cl_common[@]}" \
-      /TC -- "$here/uses_header.c"
+  for target in i686:'?modproc@@YAXHPAXI@Z' x86_64:'?modproc@@YAXHPEAXI@Z'; do
+    family=clang-cl-${target%%:*} cxx_name=${target#*:}
+    # Paths that begin with / would read as options: -I, -Fo and -- keep them paths.
+    cl_common=(--target="${target%%:*}-pc-windows-msvc" /nologo /W4 /WX /clang:-pedantic -I"$include" /c
+      -Fo"$work/out.o")
+    for standard in c89 c99; do
+      check "$family" C "$standard" modproc "$clang_cl" "/clang:-std=$standard" "${cl_common[@]}" \
+        /TC -- "$here/uses_header.c"
+    done
+    for standard in c++98 c++11 c++20; do
+      check "$family" C++ "$standard" "$cxx_name" "$clang_cl" "/clang:-std=$standard" /EHsc \
+        "${cl_common[@]}" /TP -- "$here/uses_header.cpp"
+    done
+    check "$family" C++ "c++20-in-extern-C" "$cxx_name" "$clang_cl" /clang:-std=c++20 /EHsc \
+      -DINCLUDE_IN_EXTERN_C "${cl_common[@]}" /TP -- "$here/uses_header.cpp"
   done
-  for standard in c++98 c++11 c++20; do
-    check clang-cl C++ "$standard" '?modproc@@YAXHPAXI@Z' "$clang_cl" "/clang:-std=$standard" /EHsc \
-      "${cl_common[@]}" /TP -- "$here/uses_header.cpp"
-  done
-  check clang-cl C++ "c++20-in-extern-C" '?modproc@@YAXHPAXI@Z' "$clang_cl" /clang:-std=c++20 /EHsc \
-    -DINCLUDE_IN_EXTERN_C "${cl_common[@]}" /TP -- "$here/uses_header.cpp"
 else
   missing+=(clang-cl)
 fi

@@ -7,7 +7,11 @@
 #pragma comment(lib, "msvcr90")
 #pragma comment(lib, "kernel32")
 
+#ifdef _WIN64
+typedef unsigned long long uintptr;
+#else
 typedef unsigned int uintptr;
+#endif
 
 extern "C" {
 
@@ -18,7 +22,7 @@ int _fltused = 0;
 // program's catch clauses point at; the run-time matches them by name only.
 const void* typeInfoFunctions[1] __asm__("??_7type_info@@6B@") = {0};
 
-// The stack cookie of /GS (the compiler's default) and its check.
+// The stack cookie of /GS (the compiler's default), pointer-sized, and its check.
 uintptr __security_cookie = 0xbb40e64eu;
 __declspec(dllimport) void __cdecl abort();
 void __fastcall __security_check_cookie(uintptr cookie) {

@@ -27,6 +27,8 @@
 # Emulated Wine plays its sound seconds late, by a varying amount, and may lose a
 # moment of it, so the clock cannot place the host's phases in the recording: the
 # sound is then judged by content alone (compare_audio.py --content), value for value.
+# Elsewhere the clock also places the phases, and each is judged by what it should
+# hold: the song value for value, sound 20 dB quieter, or silence.
 #
 # With CI=true every missing piece is a failure; elsewhere the test says what is
 # missing and skips. The Wine prefix is kept (VANTOR_WINEPREFIX, by default next to
@@ -189,15 +191,24 @@ host=$app/$(basename "$host_exe")
 windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
 
 # Runs a program in its folder, by name: run_program NAME DIR EXE ARGS...; its output
-# goes to $work/NAME.out.
+# goes to $work/NAME.out. Exit code 139 is Wine's own loader killed by SIGSEGV: a fault
+# in Windows code, the plug-in's included, ends the program with the low byte of its
+# exception code instead. Wine does that now and then on a busy machine (seen in
+# message-box mode, whose end of the process comes while Wine still starts its desktop
+# process), so such a run is made once more (not while a recording runs:
+# RETRY_WINE_CRASH=0).
 run_program() {
-  local name=$1 dir=$2 exe=$3
+  local name=$1 dir=$2 exe=$3 attempt status
   shift 3
-  set +e
-  (cd "$dir" && timeout 900 "$wine_loader" "$exe" "$@") >"$work/$name.out" 2>"$work/$name.err"
-  local status=$?
-  set -e
-  sed "s/^/  $name: /" "$work/$name.out" >&2
+  for attempt in 1 2; do
+    set +e
+    (cd "$dir" && timeout 900 "$wine_loader" "$exe" "$@") >"$work/$name.out" 2>"$work/$name.err"
+    status=$?
+    set -e
+    sed "s/^/  $name: /" "$work/$name.out" >&2
+    [ $status -eq 139 ] && [ "$attempt" = 1 ] && [ "${RETRY_WINE_CRASH:-1}" = 1 ] || break
+    echo "wine test: Wine itself crashed in $name (exit code 139); running it once more" >&2
+  done
   return $status
 }
 
@@ -218,9 +229,11 @@ run_example() {
   fi
 }
 
-# Records the sink while the host runs a scenario, then checks the recording.
+# Records the sink while the host runs a scenario, then checks the recording: by the
+# host's phases on the clock (CLOCK_CHECKS; none where the clock cannot place them) and
+# by content, value for value (CONTENT_CHECKS).
 run_heard() {
-  local name=$1 checks=$2; shift 2
+  local name=$1 clock_checks=$2 content_checks=$3; shift 3
   local start
   start=$(date +%s.%N)
   parecord --device=vantor_sink.monitor --rate=44100 --channels=2 --format=s16le \
@@ -235,7 +248,7 @@ run_heard() {
   done
   [ "$waited" -lt 100 ] || { echo "wine test: FAILED: parecord records nothing" >&2; return 1; }
   local status=0
-  run_host "$name" "$@" || status=$?
+  RETRY_WINE_CRASH=0 run_host "$name" "$@" || status=$?
   sleep 0.5
   kill -INT "$recorder_pid"
   wait "$recorder_pid" || true
@@ -245,11 +258,16 @@ run_heard() {
     echo "wine test: FAILED: the host's $name scenario ended with $status" >&2
     return 1
   fi
-  # shellcheck disable=SC2086 # checks holds several options
-  "$python" "$here/compare_audio.py" --recording "$work/$name.wav" --recording-start "$start" \
-    --phases "$work/$name.out" --reference "$reference" $checks |
-    sed "s/^/  heard: /" >&2
-  return "${PIPESTATUS[0]}"
+  local heard=0
+  # shellcheck disable=SC2086 # the checks hold several options
+  if [ -n "$clock_checks" ]; then
+    "$python" "$here/compare_audio.py" --recording "$work/$name.wav" --recording-start "$start" \
+      --phases "$work/$name.out" --reference "$reference" $clock_checks | sed "s/^/  heard: /" >&2 || heard=1
+  fi
+  # shellcheck disable=SC2086
+  "$python" "$here/compare_audio.py" --content --recording "$work/$name.wav" --reference "$reference" \
+    $content_checks | sed "s/^/  heard by content: /" >&2 || heard=1
+  return $heard
 }
 
 failures=0
@@ -286,27 +304,28 @@ for dir in "${example_dirs[@]}"; do
       failures=$((failures + 1))
   fi
 done
-play_checks="--match full,focus,restart,memory --quieter half:restart --silent stopped,reloaded,silent,end"
-selftest_checks="--match full --quieter half:full --silent stopped"
+play_clock="--match full,focus,restart,memory --quieter half:restart --silent stopped,reloaded,silent,end"
+selftest_clock="--match full --quieter half:full --silent stopped"
+# By content: heard from the start at full, focus and restart; half is the quiet part;
+# stopped, reloaded with silent, and end are the silences.
+play_content="--starts 2 --quiet-seconds 1 --gaps 2"
+selftest_content="--starts 1 --quiet-seconds 1 --gaps 1"
 how=
 if [ "$bits" = 32 ] && emulated_32; then
-  # Heard from the start at full, focus and restart; half is the quiet part; stopped,
-  # reloaded with silent, and end are the silences.
-  play_checks="--content --starts 2 --quiet-seconds 1 --gaps 2"
-  selftest_checks="--content --starts 1 --quiet-seconds 1 --gaps 1"
+  play_clock= selftest_clock=
   echo "wine test: Wine runs under qemu-user emulation: what was heard is judged by content alone" >&2
   how=", Wine under qemu-user"
 fi
 # On a busy machine the sound path (Wine's mixer, the sound server, the recorder) may
 # drop or mangle sound for a moment; a second run tells that from a fault of the plug-in.
-if ! run_heard play "$play_checks" play "$(windows_path "$song")" &&
+if ! run_heard play "$play_clock" "$play_content" play "$(windows_path "$song")" &&
   { echo "wine test: what was heard did not pass; playing once more" >&2
-    ! run_heard play "$play_checks" play "$(windows_path "$song")"; }; then
+    ! run_heard play "$play_clock" "$play_content" play "$(windows_path "$song")"; }; then
   failures=$((failures + 1))
   # Tells whether Wine's DirectSound plays at all: the host's own signal, without the plug-in.
   echo "wine test: for comparison, DirectSound without the plug-in:" >&2
   reference=$work/selftest-reference.wav
-  run_heard selftest "$selftest_checks" selftest "$(windows_path "$work")" || true
+  run_heard selftest "$selftest_clock" "$selftest_content" selftest "$(windows_path "$work")" || true
 fi
 
 if [ $failures -ne 0 ]; then
