@@ -226,7 +226,11 @@ std::vector<RuleCase> ruleCases() {
        "channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
        {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},  // under a volume envelope
-       nullptr},
+       nullptr,
+       // that holds one level, so that restarting it is not heard either
+       [](xm::XmModule& module) {
+         for (xm::XmEnvelopePoint& point : module.instruments[3].volumeEnvelope.points) point.y = 48;
+       }},
       {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 3 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},
        {{0, 3, {C4, 4}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},  // under a volume envelope
@@ -321,6 +325,44 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0xE, 0xD2}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; }},
+      // After ED1 at speed 6, vantor's voice holds 64 for the row while trackers' envelope falls
+      // to 0 in two ticks; one that holds for six ticks and then falls is a tick late only.
+      {"EDx under a volume envelope: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {C4, 4, 0, 0xE, 0xD1}}},
+       {{0, 3, {C4, 4}}, {2, 3, {C4, 4, 0, 0xE, 0xD1}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {2, 0}}, .type = 1};
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 64}, {30, 0}}, .type = 1};
+       }},
+      // The sample's first half plays once before its loop: vantor plays it again; a sample
+      // that is one loop from its start only shifts its phase.
+      {"a key-off with EDx, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].samples[0].loopStart = 32;
+         module.instruments[3].samples[0].loopLength = 32;
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].samples[0].loopStart = 0;
+         module.instruments[3].samples[0].loopLength = 64;
+       }},
+      // Trackers release the envelope where it holds, at 16; vantor starts it again at 64 for
+      // eight ticks. Near miss: an envelope that starts where it holds.
+      {"a key-off with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 "
+       "channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 4}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {
+             .points = {{0, 64}, {8, 64}, {10, 16}}, .sustainPoint = 2, .type = 3};
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope.points[0].y = 16;
+         module.instruments[3].volumeEnvelope.points[1].y = 16;
+       }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

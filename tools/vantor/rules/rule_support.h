@@ -148,6 +148,12 @@ inline bool heardInMix(const TickView& view, int channel, const MixLevels& level
   return louder >= 2 * quieter && louder >= silentLevel && 16 * louder * louder >= others;
 }
 
+// The tail of a fade, below -20 dB in both: a fade that reaches silence a few ticks later
+// in one than in the other is not told from the fade itself.
+constexpr double fadeTailLevel = 0.1;
+
+inline bool inFadeTail(double vantor, double trackers) { return std::max(vantor, trackers) < fadeTailLevel; }
+
 // Where a rule has found a level heard in the mix: at once where one of the two is
 // silent (a sound against none), else once the difference has lasted.
 inline void recordLevel(Heard& heard, CellPosition cell, double vantor, double trackers) {
