@@ -265,6 +265,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
        {{0, 2, {C4, 1}}, {2, 0, {0, 0, 0, 0x10, 0x10}}},
        nullptr},
+      // Nor where the step is too small to hear: 60 against 64.
+      {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x3C}}},
+       nullptr},
       {"a note after a 9xx that started no note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
