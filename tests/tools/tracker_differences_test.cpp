@@ -356,10 +356,10 @@ std::vector<RuleCase> ruleCases() {
        }},
       // Trackers release the envelope where it holds, at 16; vantor starts it again at 64 for
       // eight ticks. Near miss: an envelope that starts where it holds.
-      {"a key-off with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 "
-       "channel 3) — ",
-       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 4}}},
-       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 4}}},
+      {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},
        [](xm::XmModule& module) {
          module.instruments[3].volumeEnvelope = {
              .points = {{0, 64}, {8, 64}, {10, 16}}, .sustainPoint = 2, .type = 3};

@@ -13,10 +13,10 @@ namespace {
 class KeyOffWithInstrumentEnvelope : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"a key-off with an instrument number, instrument with a volume envelope",
+    static const RuleText words = {"K00 with an instrument number, instrument with a volume envelope",
                                    "vantor starts the volume envelope again from its start, released",
                                    "trackers release it where it is",
-                                   "write the key-off without the instrument number"};
+                                   "write K00 without the instrument number"};
     return words;
   }
 
@@ -28,10 +28,11 @@ class KeyOffWithInstrumentEnvelope : public Rule {
       Follow& follow = follows_[c];
       if (view.rowTick()) {
         if ((channel.updateFlags & Trigger) || cell.instrument != 0) follow.active = false;
-        bool keyOffEffect = cell.effect == effect::KeyOff && cell.effectParam == 0 && cell.note == 0;
-        bool keyOffNote = cell.note == rules::keyOffNote && view.savedBy() != SavedBy::otherAsFastTracker;
-        if (cell.instrument != 0 && (keyOffEffect || keyOffNote) && !isTonePortamentoRow(cell) &&
-            (envelope.type & EnvelopeOn) && view.played(c))
+        bool keyOffEffect = cell.effect == effect::KeyOff && cell.effectParam == 0 &&
+                            (cell.note == 0 || cell.note == keyOffNote);
+        bool portamento = volumeColumnPortamento(cell) && cell.note != keyOffNote;
+        if (cell.instrument != 0 && keyOffEffect && !portamento && (envelope.type & EnvelopeOn) &&
+            view.played(c))
           follow = {true, view.here(c), view.before(c).volumeEnvelope};
       }
       if (!follow.active) continue;
