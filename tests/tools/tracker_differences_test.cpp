@@ -354,6 +354,11 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[3].samples[0].loopStart = 0;
          module.instruments[3].samples[0].loopLength = 64;
        }},
+      // C0 pans hard left from the centre; C8 stays near it.
+      {"a key-off with EDx and a panning in the volume column: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0xC0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0xC8, 0xE, 0xD2}}},
+       nullptr},
       // Trackers release the envelope where it holds, at 16; vantor starts it again at 64 for
       // eight ticks. Near miss: an envelope that starts where it holds.
       {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "
