@@ -1,8 +1,10 @@
 // An instrument number without a note (or with a key-off) gives the sample that plays
 // on the new instrument's volume, envelopes and fadeout; trackers keep the playing
 // instrument until the next note. Heard where the two instruments would make the note
-// sound otherwise: another volume or panning, or other envelopes or auto-vibrato. (The
-// fadeouts count only after a key-off, when the next note has most often come.) An
+// sound otherwise: another volume or panning, or other envelopes or auto-vibrato, or,
+// with a key-off in the same row, another fadeout, followed until the next note. (Without
+// one, the fadeouts count only after a later key-off, when the next note has most often
+// come.) An
 // instrument number that names no instrument with samples gives vantor's note the
 // volume 0, while trackers play on.
 #include "rule_support.h"
@@ -43,6 +45,7 @@ class InstrumentWithoutNote : public Rule {
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
+    for (int c = 0; c < view.channelCount(); ++c) followFadeout(view, c, heard);
     if (!view.rowTick()) return;
     Song& song = view.song();
     for (int c = 0; c < view.channelCount(); ++c) {
@@ -68,8 +71,44 @@ class InstrumentWithoutNote : public Rule {
           !sameEnvelope(panningEnvelope(*ours.instrument), panningEnvelope(*theirs.instrument)) ||
           !sameAutoVibrato(*ours.instrument, *theirs.instrument);
       if (volumeHeard || panningHeard || shapeHeard) heard.at(view.here(c));
+      bool keyOff = cell.note == keyOffNote || (cell.effect == effect::KeyOff && cell.effectParam == 0);
+      if (keyOff && ours.instrument->fadeout != theirs.instrument->fadeout) {
+        Fade& fade = fades_[c];
+        fade = {true, view.here(c), theirs.instrument->fadeout, fullFadeout};
+        fade.trackers = std::max(0, fullFadeout - fade.rate);
+      }
     }
   }
+
+ private:
+  // With a key-off in the same row, the note fades at once: at the new instrument's rate
+  // in vantor, at the playing one's in trackers, until the next note or instrument number.
+  struct Fade {
+    bool active;
+    CellPosition cell;
+    int32_t rate;
+    int32_t trackers;
+  };
+
+  void followFadeout(const TickView& view, int c, Heard& heard) {
+    Fade& fade = fades_[c];
+    if (!fade.active) return;
+    const Channel& channel = view.channel(c);
+    if (view.rowTick() && ((channel.updateFlags & Trigger) || view.cell(c).instrument != 0)) {
+      fade.active = false;
+      return;
+    }
+    fade.trackers = std::max(0, fade.trackers - fade.rate);
+    if (!soundsOn(view, c)) return;
+    double vantor = channelLevel(channel, view.song());
+    double trackers = channelLevel(channel.volume, channel.volumeEnvelopeState.value, fade.trackers,
+                                   view.song().globalVolume);
+    if (!inFadeTail(vantor, trackers) && levelsDiffer(vantor, trackers) &&
+        heardInMix(view, c, vantor, trackers))
+      recordLevel(heard, fade.cell, vantor, trackers);
+  }
+
+  std::array<Fade, channelTableSize> fades_{};
 };
 
 const RuleRegistration registered(make<InstrumentWithoutNote>);
