@@ -384,6 +384,46 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[3].volumeEnvelope.points[0].y = 16;
          module.instruments[3].volumeEnvelope.points[1].y = 16;
        }},
+      // Near misses where the construct is there but nothing is heard: the playing note silent,
+      // the pitch already reached, an offset past the new sample, the volume unchanged.
+      {"EC0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0xC0}}},
+       {{0, 3, {C4, 1, 0x10}}, {2, 3, {0, 0, 0, 0xE, 0xC0}}},
+       nullptr},
+      {"E90 without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
+       {{2, 3, {0, 0, 0, 0xE, 0x90}}},  // on a channel that has played nothing
+       nullptr},
+      {"9xx beyond the sample's loop end: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0, 0x9, 0x01}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0x10, 0x9, 0x01}}},
+       nullptr},
+      {"E3x (glissando) before a tone portamento: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, {E4, 0, 0, 0x3, 0x08}}},
+       {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, {C4, 0, 0, 0x3, 0x08}}},
+       nullptr},
+      {"a note after a 9xx that started no note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
+       {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 1}}},  // 256 frames: past a sample of 64
+       nullptr},
+      {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x10}}},
+       nullptr},
+      {"a key-off with an instrument number, instrument without volume envelope: 1 cell (order 1 row 2 "
+       "channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
+       nullptr,
+       [](xm::XmModule& module) { module.instruments[0].samples[0].volume = 0; }},
+      {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},  // at the sample's volume already
+       nullptr},
+      {"7xy (tremolo) ending: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}},
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x41}}},  // a shallow one
+       nullptr},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},
@@ -404,8 +444,10 @@ TEST_F(TrackerDifferencesTest, EachRuleIsNamedWhereItIsHeardAndNotInItsNearMiss)
     xm::XmModule heard = songWith(c.heard);
     if (c.both) c.both(heard);
     std::vector<std::string> lines = differencesOf(heard);
-    ASSERT_EQ(lines.size(), 1u) << testing::PrintToString(lines);
-    EXPECT_EQ(lines[0].substr(0, c.named.size()), c.named);
+    EXPECT_EQ(lines.size(), 1u) << testing::PrintToString(lines);  // every row is tried
+    if (!lines.empty()) {
+      EXPECT_EQ(lines[0].substr(0, c.named.size()), c.named);
+    }
 
     xm::XmModule nearMiss = songWith(c.nearMiss);
     if (c.both) c.both(nearMiss);
