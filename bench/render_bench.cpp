@@ -244,7 +244,11 @@ bool parse(int argc, char** argv, Options& options) {
     }
   }
   if (options.tools.empty() && *VANTOR_TOOL_PATH != 0) options.tools.push_back(VANTOR_TOOL_PATH);
-  if (options.libraries.empty()) options.libraries.push_back(VANTOR_LIBRARY_PATH);
+  // The build's own library is measured after each one given (a build from before a
+  // change, say), so that both meet the same machine.
+  if (std::find(options.libraries.begin(), options.libraries.end(), VANTOR_LIBRARY_PATH) ==
+      options.libraries.end())
+    options.libraries.push_back(VANTOR_LIBRARY_PATH);
   return options.seconds > 0;
 }
 
