@@ -157,10 +157,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
        nullptr},
       // With a key-off in the row, vantor fades at instrument 5's rate, trackers at 4's: 8 ticks
-      // to silence against 64. Near miss: rates a few ticks apart.
+      // to silence against 64. Near miss: rates a tick apart, until a new note a row later ends
+      // the fade in both.
       {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 5}}},
-       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 5}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 5}}, {3, 3, {C4, 4}}},
        [](xm::XmModule& module) {
          module.instruments[3].fadeout = 4095;
          module.instruments.push_back(module.instruments[3]);
