@@ -262,7 +262,7 @@ TEST_F(ToolTest, ASongThatIsAFifoIsRefusedWithTheReason) {
 TEST_F(ToolTest, EveryCommandHasItsOwnHelpAndTheToolItsVersion) {
   ToolRun general = runTool({"--help"});
   ASSERT_EQ(general.exitCode, 0);
-  for (const char* command : {"render", "info", "trace", "play", "export"}) {
+  for (const char* command : {"render", "info", "check", "trace", "play", "export"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(general.output.find(std::string("\n  ") + command + " "), std::string::npos) << general.output;
     ToolRun help = runTool({command, "--help"});

@@ -1,6 +1,7 @@
-// vantor info tells a composer where a song sounds different from trackers. Each small
-// song below uses one such construct, on channel 3 of order 1, and info names exactly
-// that construct at its cell; a song of near misses names none.
+// vantor info and check tell a composer where a song sounds different from trackers.
+// Each rule has a small song that uses its construct, on channel 3 of order 1, where info
+// names exactly that construct at its cell, and a near miss: the closest song that
+// vantor and trackers play alike, where info names nothing.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,7 +14,7 @@
 namespace vantor::test {
 namespace {
 
-constexpr uint8_t C4 = 49, D4 = 51, E4 = 53;
+constexpr uint8_t C4 = 49, D4 = 51, E4 = 53, A7 = 94, B7 = 96, keyOff = 97;
 
 struct PlacedCell {
   int row;
@@ -31,15 +32,19 @@ xm::XmInstrument loopingInstrument(int length) {
 }
 
 // Five channels at speed 6; order 0 plays an empty pattern, order 1 the cells.
-// Instrument 1 loops 64 values, instrument 2 loops 600, instrument 3 plays 16 once.
+// Instrument 1 loops 64 values, instrument 2 loops 600, instrument 3 plays 16 once,
+// instrument 4 loops 64 values under a volume envelope that holds at its sustain.
 xm::XmModule songWith(const std::vector<PlacedCell>& cells) {
   xm::XmModule module;
   module.channelCount = 5;
   module.orders = {0, 1};
   module.patterns = {xm::XmPattern::empty(8, 5), xm::XmPattern::empty(8, 5)};
   for (const PlacedCell& placed : cells) module.patterns[1].at(placed.row, placed.channel) = placed.cell;
+  xm::XmInstrument enveloped = loopingInstrument(64);
+  enveloped.volumeEnvelope = {.points = {{0, 64}, {4, 48}, {40, 0}}, .sustainPoint = 1, .type = 3};
   module.instruments = {loopingInstrument(64), loopingInstrument(600),
-                        xm::XmInstrument::withSample(xm::XmSample::eightBit(std::vector<int>(16, 100)))};
+                        xm::XmInstrument::withSample(xm::XmSample::eightBit(std::vector<int>(16, 100))),
+                        enveloped};
   return module;
 }
 
@@ -57,11 +62,18 @@ std::vector<std::string> differenceLines(const std::string& info) {
   return lines;
 }
 
+const std::vector<std::string> nothingFound = {
+    "sounds different from trackers: none — the song plays as trackers play it, as far as these rules go"};
+
 class TrackerDifferencesTest : public ::testing::Test {
  protected:
+  std::string songFile(const xm::XmModule& module, const std::string& name = "song.xm") {
+    writeFile(directory_ / name, xm::buildXm(module));
+    return (directory_ / name).string();
+  }
+
   std::vector<std::string> differencesOf(const xm::XmModule& module) {
-    writeFile(directory_ / "song.xm", xm::buildXm(module));
-    ToolRun info = runTool({"info", (directory_ / "song.xm").string()});
+    ToolRun info = runTool({"info", songFile(module)});
     EXPECT_EQ(info.exitCode, 0) << info.errors;
     return differenceLines(info.output);
   }
@@ -69,81 +81,509 @@ class TrackerDifferencesTest : public ::testing::Test {
   TemporaryDirectory directory_;
 };
 
-TEST_F(TrackerDifferencesTest, EachConstructIsNamedAtItsCell) {
-  struct Case {
-    std::vector<PlacedCell> cells;
-    std::function<void(xm::XmModule&)> change;
-    std::string named;  // the start of the one line expected
-  };
-  const Case cases[] = {
-      {{{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0, 0x9, 0x01}}},  // 256 frames into a sample of 64
-       nullptr,
-       "9xx beyond the sample's loop end: 1 cell (order 1 row 2 channel 3) — "},
-      {{{1, 3, {0, 0, 0, 0xE, 0x60}}, {2, 3, {0, 0, 0, 0xE, 0x61}}},
-       nullptr,
-       "E6x loop followed by the pattern's natural end: 1 cell (order 1 row 2 channel 3) — "},
-      {{{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF4}}},
-       nullptr,
-       "volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — "},
+// A rule's song where it is heard, named at one cell or for the file, and its near miss:
+// the closest song where vantor and trackers play alike, named nowhere.
+struct RuleCase {
+  std::string named;  // the start of the one line expected
+  std::vector<PlacedCell> heard;
+  std::vector<PlacedCell> nearMiss;
+  std::function<void(xm::XmModule&)> both;  // applied to both songs
+  std::function<void(xm::XmModule&)> nearOnly = nullptr;
+};
+
+auto setSpeed(int speed) {
+  return [speed](xm::XmModule& module) { module.defaultSpeed = static_cast<uint16_t>(speed); };
+}
+
+// FastTracker 2 pads the song's title with spaces: twenty characters leave no zero byte.
+constexpr const char* fastTrackerTitle = "a title of twenty ch";
+
+std::vector<RuleCase> ruleCases() {
+  xm::XmCell E60{0, 0, 0, 0xE, 0x60}, E61{0, 0, 0, 0xE, 0x61}, E31{0, 0, 0, 0xE, 0x31};
+  return {
+      {"9xx beyond the sample's loop end: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0, 0x9, 0x01}}},  // 256 frames into a sample of 64
+       {{0, 3, {C4, 2}}, {2, 3, {C4, 2, 0, 0x9, 0x01}}},  // into a loop of 600
+       nullptr},
+      {"E6x loop followed by the pattern's natural end: 1 cell (order 1 row 2 channel 3) — ",
+       {{1, 3, E60}, {2, 3, E61}},
+       {{0, 3, E60}, {1, 3, E61}},  // the loop starts at row 0
+       nullptr},
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF4}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 0, 0xF4}}},  // to the pitch that plays
+       nullptr},
       // Counted on from the note, the fourth tick after it is tick 2 of row 1; vantor retriggers at tick 4.
-      {{{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
-       nullptr,
-       "Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — "},
-      {{{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
-       nullptr,
-       "E90 without a note: 1 cell (order 1 row 2 channel 3) — "},
-      // Volume 32 until the delayed note resets it to the sample's 64.
-      {{{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
-       nullptr,
-       "EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — "},
-      {{{0, 3, {C4, 1}}, {1, 3, {0, 0, 0, 0xE, 0x31}}, {2, 3, {E4, 0, 0, 0x3, 0x08}}},
-       nullptr,
-       "E3x (glissando) before a tone portamento: 1 cell (order 1 row 1 channel 3) — "},
-      {{{0, 3, {C4, 1, 0, 0x15, 0x08}}},
+      {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}},
+       nullptr},
+      {"E90 without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0, 0xE, 0x90}}},
+       nullptr},
+      // Volume 32 until the delayed note sets the sample's 64.
+      {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 1, 0, 0xE, 0xD2}}},
+       nullptr},
+      {"E3x (glissando) before a tone portamento: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, {E4, 0, 0, 0x3, 0x08}}},
+       {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, {E4, 0, 0, 0x4, 0x08}}},  // no tone portamento follows
+       nullptr},
+      {"Lxx with a panning envelope: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x15, 0x08}}},
+       {{0, 3, {C4, 1, 0, 0x15, 0x08}}},
        [](xm::XmModule& module) {
          module.instruments[0].panningEnvelope = {.points = {{0, 0}, {16, 64}}, .type = 1};
+         module.instruments[0].volumeEnvelope = {.points = {{0, 64}, {16, 64}}, .type = 3};
        },
-       "Lxx with a panning envelope: 1 cell (order 1 row 0 channel 3) — "},
-      {{{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
-       nullptr,
-       "an instrument number without a note: 1 cell (order 1 row 2 channel 3) — "},
-      {{},
+       // Without a sustain point, trackers leave the panning envelope alone too.
+       [](xm::XmModule& module) { module.instruments[0].volumeEnvelope.type = 1; }},
+      {"Lxx to the first point of a volume envelope that sustains there: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x15, 0x00}}},
+       {{0, 3, {C4, 1, 0, 0x15, 0x00}}},
+       [](xm::XmModule& module) {
+         module.instruments[0].volumeEnvelope = {.points = {{0, 64}, {20, 0}}, .sustainPoint = 0, .type = 3};
+       },
+       // A sustain point further on holds in both.
+       [](xm::XmModule& module) {
+         module.instruments[0].volumeEnvelope = {
+             .points = {{0, 64}, {10, 32}, {20, 0}}, .sustainPoint = 1, .type = 3};
+       }},
+      // Instrument 4 has a volume envelope, instrument 2 plays as instrument 1 does.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 4}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
+       nullptr},
+      // With a key-off in the row, vantor fades at instrument 5's rate, trackers at 4's: 8 ticks
+      // to silence against 64. Near miss: rates a tick apart, until a new note a row later ends
+      // the fade in both.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 5}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 5}}, {3, 3, {C4, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].fadeout = 4095;
+         module.instruments.push_back(module.instruments[3]);
+         module.instruments[4].fadeout = 512;
+       },
+       [](xm::XmModule& module) { module.instruments[4].fadeout = 3900; }},
+      {"stereo samples: 1 sample (instrument 2 sample 0) — ",
+       {},
+       {},
        [](xm::XmModule& module) { module.instruments[1].samples[0].typeField = 0x21; },
-       "stereo samples: 1 sample (instrument 2 sample 0) — "},
-      {{}, [](xm::XmModule& module) { module.version = 0x0103; }, "XM version older than 1.04: 1.03 — "},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].typeField = 0x01; }},
+      {"XM version older than 1.04: 1.03 — ",
+       {},
+       {},
+       [](xm::XmModule& module) { module.version = 0x0103; },
+       [](xm::XmModule& module) { module.version = 0x0104; }},
+      {"a pattern header length other than 9, or a packed size other than its cells': pattern 1 of the file: "
+       "header length 10 — ",
+       {},
+       {},
+       [](xm::XmModule& module) { module.patterns[1].headerLength = 10; },
+       [](xm::XmModule& module) { module.patterns[1].headerLength = 9; }},
+      // On ticks 1 and 2 trackers still sound, counting from the first effect tick.
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       {{0, 3, {0, 0, 0, 0x1D, 0x11}}},  // on a channel that plays nothing
+       nullptr},
+      {"ED0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
+       {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
+       nullptr,
+       // The one-shot sample plays on, but only its silent tail.
+       [](xm::XmModule& module) {
+         std::vector<int> attack(4000, 0);
+         for (int i = 0; i < 40; ++i) attack[i] = i % 2 ? 100 : -100;
+         module.instruments[2].samples[0].values = attack;
+       }},
+      {"EDx at or past the speed in a row that EEx lengthens: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0xE, 0xD8}}, {2, 4, {0, 0, 0, 0xE, 0xE1}}},
+       {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0xE, 0xD8}}},  // played by none without the EEx
+       nullptr},
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 1}}, {1, 3, {keyOff}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},  // released already
+       nullptr},
+      // Under instrument 4's envelope the release falls from 48 to 0 in 36 ticks: starting it 3
+      // ticks (53 ms) early is heard, 2 ticks (35 ms) not.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x02}}},
+       nullptr},
+      // One tick of the note at volume 8 is heard alone, not under three loud channels.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x18, 0x14, 0x01}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x18, 0x14, 0x01}}, {2, 0, {C4, 1}}, {2, 1, {C4, 1}}, {2, 2, {C4, 1}}},
+       nullptr},
+      // A volume before the row's Kxx is not one after a key-off: Kxx alone is named.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0x14, 0x02}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0x30, 0x14, 0x02}}},
+       nullptr},
+      // Nor where the release takes seconds to fall.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       nullptr,
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].x = 400; }},
+      // Trackers' key-off of the playing note takes the instrument number's volume and sounds on.
+      {"K00 with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0x14, 0x00}}},
+       {{2, 3, {D4, 1, 0, 0x14, 0x00}}},  // nothing plays before, in either
+       nullptr},
+      {"a key-off with an instrument number, instrument without volume envelope: 1 cell (order 1 row 2 "
+       "channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},  // under a volume envelope
+       nullptr,
+       // that holds one level, so that restarting it is not heard either
+       [](xm::XmModule& module) {
+         for (xm::XmEnvelopePoint& point : module.instruments[3].volumeEnvelope.points) point.y = 48;
+       }},
+      {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},  // under a volume envelope
+       nullptr},
+      {"a key-off with EDx, instrument without volume envelope: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
+       nullptr},
+      {"EC0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0xC0}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0xC1}}},
+       nullptr},
+      // Trackers tune the note a semitone down; E58 is the sample's own tuning.
+      {"E5x (set finetune) with a note: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0xE, 0x50}}},
+       {{0, 3, {C4, 1, 0, 0xE, 0x58}}},
+       nullptr},
+      // The sample's own finetune is a semitone down; E58 makes it 8 in vantor, 6 cents below
+      // the note: heard where the own tuning is far from it.
+      {"a note of a sample that E5x retuned earlier: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {0, 0, 0, 0xE, 0x58}}, {2, 3, {C4, 1}}},
+       {{0, 3, {0, 0, 0, 0xE, 0x58}}, {2, 3, {C4, 1}}},
+       [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = -128; },
+       [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = 0; }},
+      {"a note beyond C-0..A#9 through the sample's relative note: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {B7, 1}}},
+       {{0, 3, {B7, 1}}},
+       [](xm::XmModule& module) { module.instruments[0].samples[0].relativeNote = 24; },
+       [](xm::XmModule& module) { module.instruments[0].samples[0].relativeNote = 23; }},
+      // Channel 2 takes G10 only on the next row's first tick; from the leftmost channel, at once.
+      {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
+       {{0, 2, {C4, 1}}, {2, 0, {0, 0, 0, 0x10, 0x10}}},
+       nullptr},
+      // Nor where the step is too small to hear: 60 against 64.
+      {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x3C}}},
+       nullptr},
+      {"a note after a 9xx that started no note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
+       {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
+       nullptr},
+      // At speed 2 vantor slides twice a row, trackers once: 34 against 49.
+      {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x6F}}},
+       {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x8F}}},  // a fine slide, on the row tick in both
+       setSpeed(2)},
+      // A square tremolo at its full height where vantor's row starts; C30 ends it alike.
+      {"7xy (tremolo): 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
+       {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x41}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
+       nullptr},
+      // A sine tremolo that starts at 0 and ends at its height, 64 against 32.
+      {"7xy (tremolo) ending: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}},
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0x30}}},
+       nullptr},
+      {"EA0 or EB0 after a fine slide the other way: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0xE, 0xBF}}, {2, 3, {0, 0, 0, 0xE, 0xA0}}},
+       // A new note sets the volume again after 20 ms: too short a step to tell.
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0xE, 0xBF}}, {2, 3, {0, 0, 0, 0xE, 0xA0}}, {3, 3, {C4, 1}}},
+       setSpeed(2),
+       [](xm::XmModule& module) { module.defaultBpm = 255; }},
+      // At bpm 60 a tick lasts 42 ms; at 125, 20 ms.
+      {"0xy (arpeggio): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x0, 0x37}}},
+       {{0, 3, {C4, 1, 0, 0x0, 0x37}}},
+       [](xm::XmModule& module) {
+         module.tracker = "OpenMPT 1.31.06.00";
+         module.defaultBpm = 60;
+       },
+       [](xm::XmModule& module) { module.defaultBpm = 125; }},
+      // B-7 and 3 semitones is two above C-8; A-7 and 3 reaches it.
+      {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {B7, 1, 0, 0x0, 0x30}}},
+       {{0, 3, {A7, 1, 0, 0x0, 0x30}}},
+       nullptr},
+      // 1xx with 4 moves the note by 80 periods of 64 to a semitone: 25 cents off; with 0x10, 5 semitones.
+      {"0xy (arpeggio) after a portamento that ended between semitones: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1, 0x04}}, {1, 3, {0, 0, 0, 0x0, 0x70}}},
+       {{0, 3, {C4, 1, 0, 0x1, 0x10}}, {1, 3, {0, 0, 0, 0x0, 0x70}}},
+       nullptr},
+      // Trackers slide back to E-4, the last tone portamento's note; vantor stays on C-4.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 3 channel 3) "
+       "— ",
+       {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x10}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x10}}},
+       {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x10}}, {3, 3, {0, 0, 0, 0x3, 0x10}}},
+       nullptr},
+      // The 902 beside the volume column's Fx starts no note; where it does, both keep it.
+      {"900 after a 9xx on a row that started no note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 2}}, {1, 3, {C4, 0, 0xF4, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
+       {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
+       nullptr},
+      // Instrument 2's sample lies an octave higher; vantor restarts it at instrument 1's pitch.
+      {"EDx with an instrument number of another tuning, without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0xE, 0xD2}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; }},
+      // After ED1 at speed 6, vantor's voice holds 64 for the row while trackers' envelope falls
+      // to 0 in two ticks; one that holds for six ticks and then falls is a tick late only.
+      {"EDx under a volume envelope: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {C4, 4, 0, 0xE, 0xD1}}},
+       {{0, 3, {C4, 4}}, {2, 3, {C4, 4, 0, 0xE, 0xD1}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {2, 0}}, .type = 1};
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 64}, {30, 0}}, .type = 1};
+       }},
+      // The sample's first half plays once before its loop: vantor plays it again; a sample
+      // that is one loop from its start only shifts its phase.
+      {"a key-off with EDx, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].samples[0].loopStart = 32;
+         module.instruments[3].samples[0].loopLength = 32;
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].samples[0].loopStart = 0;
+         module.instruments[3].samples[0].loopLength = 64;
+       }},
+      // C0 pans hard left from the centre; C8 stays near it.
+      {"a key-off with EDx and a panning in the volume column: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0xC0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0xC8, 0xE, 0xD2}}},
+       nullptr},
+      // Trackers release the envelope where it holds, at 16; vantor starts it again at 64 for
+      // eight ticks. Near miss: an envelope that starts where it holds.
+      {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {
+             .points = {{0, 64}, {8, 64}, {10, 16}}, .sustainPoint = 2, .type = 3};
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope.points[0].y = 16;
+         module.instruments[3].volumeEnvelope.points[1].y = 16;
+       }},
+      // Near misses where the construct is there but nothing is heard: the playing note silent,
+      // the pitch already reached, an offset past the new sample, the volume unchanged.
+      {"EC0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0xC0}}},
+       {{0, 3, {C4, 1, 0x10}}, {2, 3, {0, 0, 0, 0xE, 0xC0}}},
+       nullptr},
+      {"E90 without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
+       {{2, 3, {0, 0, 0, 0xE, 0x90}}},  // on a channel that has played nothing
+       nullptr},
+      {"9xx beyond the sample's loop end: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0, 0x9, 0x01}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0x10, 0x9, 0x01}}},
+       nullptr},
+      {"E3x (glissando) before a tone portamento: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, {E4, 0, 0, 0x3, 0x08}}},
+       {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, {C4, 0, 0, 0x3, 0x08}}},
+       nullptr},
+      {"a note after a 9xx that started no note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
+       {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 1}}},  // 256 frames: past a sample of 64
+       nullptr},
+      {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x10}}},
+       nullptr},
+      {"a key-off with an instrument number, instrument without volume envelope: 1 cell (order 1 row 2 "
+       "channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
+       nullptr,
+       [](xm::XmModule& module) { module.instruments[0].samples[0].volume = 0; }},
+      {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},  // at the sample's volume already
+       nullptr},
+      {"7xy (tremolo) ending: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}},
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x41}}},  // a shallow one
+       nullptr},
+      {"more than 32 channels: 33 in the file — ",
+       {},
+       {},
+       [](xm::XmModule& module) {
+         module.channelCount = 33;
+         module.patterns = {xm::XmPattern::empty(8, 33), xm::XmPattern::empty(8, 33)};
+       },
+       [](xm::XmModule& module) {
+         module.channelCount = 32;
+         module.patterns = {xm::XmPattern::empty(8, 32), xm::XmPattern::empty(8, 32)};
+       }},
+  };
+}
+
+TEST_F(TrackerDifferencesTest, EachRuleIsNamedWhereItIsHeardAndNotInItsNearMiss) {
+  for (const RuleCase& c : ruleCases()) {
+    SCOPED_TRACE(c.named);
+    xm::XmModule heard = songWith(c.heard);
+    if (c.both) c.both(heard);
+    std::vector<std::string> lines = differencesOf(heard);
+    EXPECT_EQ(lines.size(), 1u) << testing::PrintToString(lines);  // every row is tried
+    if (!lines.empty()) {
+      EXPECT_EQ(lines[0].substr(0, c.named.size()), c.named);
+    }
+
+    xm::XmModule nearMiss = songWith(c.nearMiss);
+    if (c.both) c.both(nearMiss);
+    if (c.nearOnly) c.nearOnly(nearMiss);
+    EXPECT_EQ(differencesOf(nearMiss), nothingFound) << "near miss";
+  }
+}
+
+// A loop whose first row the next pattern does not have: both start that pattern at row 0.
+TEST_F(TrackerDifferencesTest, ALoopBeforeAPatternTooShortForItsRowIsNotNamed) {
+  xm::XmModule shortNext = songWith({});
+  shortNext.orders = {1, 0};
+  shortNext.patterns[0] = xm::XmPattern::empty(4, 5);
+  shortNext.patterns[1].at(5, 3) = {0, 0, 0, 0xE, 0x60};
+  shortNext.patterns[1].at(6, 3) = {0, 0, 0, 0xE, 0x61};
+  EXPECT_EQ(differencesOf(shortNext), nothingFound);
+}
+
+// Where the two trackers' players follow the tracker that saved the song, a rule is named
+// only for the songs whose tracker both play otherwise. A program that writes FastTracker
+// 2's name with a title padded with zero bytes is played by one of them as vantor plays it.
+TEST_F(TrackerDifferencesTest, RulesThatFollowTheSongsTrackerAreNamedForItsSongsOnly) {
+  struct Case {
+    std::vector<PlacedCell> cells;
+    std::string named;
+    const char* notFor;  // the tracker whose songs do not hear it
+    std::string notForTitle;
+  };
+  const Case cases[] = {
+      {{{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0xE, 0xD8}}, {2, 4, {0, 0, 0, 0xE, 0xE1}}},
+       "EDx at or past the speed in a row that EEx lengthens: 1 cell",
+       "FastTracker v2.00",
+       "a zero-padded title"},
+      {{{0, 3, {C4, 1}}, {2, 3, {keyOff, 1}}},
+       "a key-off with an instrument number, instrument without volume envelope: 1 cell",
+       "FastTracker v2.00",
+       "a zero-padded title"},
+      // Other trackers' arpeggios are played by one player as vantor plays them.
+      {{{0, 3, {C4, 1, 0, 0x0, 0x37}}}, "0xy (arpeggio): 1 cell", "MilkyTracker", fastTrackerTitle},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.named);
     xm::XmModule module = songWith(c.cells);
-    if (c.change) c.change(module);
+    module.tracker = "FastTracker v2.00";
+    module.name = fastTrackerTitle;
+    module.defaultBpm = 60;
     std::vector<std::string> lines = differencesOf(module);
     ASSERT_EQ(lines.size(), 1u) << testing::PrintToString(lines);
     EXPECT_EQ(lines[0].substr(0, c.named.size()), c.named);
+    module.tracker = c.notFor;
+    module.name = c.notForTitle;
+    EXPECT_EQ(differencesOf(module), nothingFound);
   }
 }
 
-// Each construct's near miss: where trackers and vantor play alike.
-TEST_F(TrackerDifferencesTest, NearMissesAreNotNamed) {
-  xm::XmModule module = songWith({
-      {0, 0, {C4, 2}},
-      {2, 0, {C4, 2, 0, 0x9, 0x01}},  // 256 frames into a loop of 600
-      {5, 0, {0, 0, 0, 0xE, 0x31}},   // glissando, but no tone portamento follows
-      {0, 1, {0, 0, 0, 0xE, 0x60}},
-      {1, 1, {0, 0, 0, 0xE, 0x61}},    // the loop starts at row 0
-      {4, 1, {C4, 1, 0, 0x15, 0x08}},  // Lxx, and the instrument has no panning envelope
-      {0, 2, {C4, 1, 0x30}},           // volume 32: a reset would change it
-      {2, 2, {C4, 0, 0xF4}},           // Fx to the pitch that plays
-      {4, 2, {D4, 1, 0, 0xE, 0xD2}},   // EDx with an instrument number
-      {0, 3, {C4, 1, 0, 0x1B, 0x04}},  // Rxy on one row only
-      {4, 3, {C4, 1, 0, 0xE, 0x90}},   // E90 with a note
-      {6, 3, {0, 1}},                  // the instrument that plays, without a note
-      {0, 4, {C4, 3}},
-      {4, 4, {C4, 3, 0, 0x9, 0x01}},  // beyond the end, but the one-shot sample has ended
-  });
-  EXPECT_EQ(differencesOf(module),
-            std::vector<std::string>{
-                "sounds different from trackers: none — the song plays as trackers play it, as far as these "
-                "rules go"});
+// The loader's rules name the file: a packed size that does not match the cells, and
+// an instrument of more than 16 samples, which the loader refuses.
+TEST_F(TrackerDifferencesTest, TheLoadersRulesNameTheFile) {
+  xm::XmModule module = songWith({});
+  module.patterns[0].packedSizeField = 41;  // its 40 cells take 40 bytes
+  EXPECT_EQ(
+      differencesOf(module)[0].substr(0, 128),
+      "a pattern header length other than 9, or a packed size other than its cells': pattern 0 of the file: "
+      "packed size 41 for 40 bytes");
+
+  xm::XmModule refused = songWith({});
+  refused.instruments[0].samples.assign(17, refused.instruments[0].samples[0]);
+  std::string song = songFile(refused);
+  ToolRun check = runTool({"check", song});
+  EXPECT_EQ(check.exitCode, 1);
+  EXPECT_NE(check.errors.find(song + ": not loaded: the loader refuses '" + song + "': refused: "),
+            std::string::npos)
+      << check.errors;
+  EXPECT_NE(check.errors.find(
+                song + ": an instrument holds at most 16 samples here; trackers that write more play them"),
+            std::string::npos)
+      << check.errors;
+}
+
+// info shows how many cells, and the first three of them.
+TEST_F(TrackerDifferencesTest, InfoShowsTheFirstThreeCells) {
+  auto retriggersWithoutNote = [&](int rows) {
+    std::vector<PlacedCell> cells = {{0, 3, {C4, 1}}};
+    for (int row = 1; row <= rows; ++row) cells.push_back({row, 3, {0, 0, 0, 0xE, 0x90}});
+    std::vector<std::string> lines = differencesOf(songWith(cells));
+    return lines.size() == 1 ? lines[0].substr(0, lines[0].find(" — ")) : testing::PrintToString(lines);
+  };
+  EXPECT_EQ(retriggersWithoutNote(3),
+            "E90 without a note: 3 cells (order 1 row 1 channel 3, order 1 row 2 channel 3, order 1 row 3 "
+            "channel 3)");
+  EXPECT_EQ(retriggersWithoutNote(4),
+            "E90 without a note: 4 cells (order 1 row 1 channel 3, order 1 row 2 channel 3, order 1 row 3 "
+            "channel 3, "
+            "...)");
+}
+
+// check: one line per finding in the form editors read, the songs that do not load with
+// the reason, a summary; every song is read, and the exit code says whether anything
+// was found.
+TEST_F(TrackerDifferencesTest, CheckListsEveryFindingAndEverySongThatDoesNotLoad) {
+  std::string missing = (directory_ / "missing.xm").string();
+  std::string offset = songFile(
+      songWith({{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0, 0x9, 0x01}}, {4, 3, {C4, 1, 0, 0x9, 0x01}}}), "offset.xm");
+  xm::XmModule stereo = songWith({});
+  stereo.instruments[1].samples[0].typeField = 0x21;
+  std::string stereoFile = songFile(stereo, "stereo.xm");
+  std::string clean = songFile(songWith({{0, 3, {C4, 1}}}), "clean.xm");
+
+  ToolRun run = runTool({"check", missing, offset, stereoFile, clean});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.output, offset +
+                            ":1:2:3: 9xx beyond the sample's loop end: vantor restarts the playing sample; "
+                            "trackers are silent\n" +
+                            offset +
+                            ":1:4:3: 9xx beyond the sample's loop end: vantor restarts the playing sample; "
+                            "trackers are silent\n" +
+                            stereoFile +
+                            ": stereo samples (1 sample (instrument 2 sample 0)): vantor plays both channels "
+                            "one after the other "
+                            "as one mono sample; trackers play them in stereo\n"
+                            "4 songs checked: 3 findings in 2 songs, 1 song not loaded\n");
+  EXPECT_EQ(run.errors, missing + ": not loaded: cannot read '" + missing + "': No such file or directory\n");
+
+  // A song that does not load fails the check even where the others are clean.
+  EXPECT_EQ(runTool({"check", missing, clean}).exitCode, 1);
+  ToolRun nothing = runTool({"check", clean, "--demo"});
+  EXPECT_EQ(nothing.exitCode, 0) << nothing.output << nothing.errors;
+  EXPECT_EQ(nothing.output, "2 songs checked: nothing sounds different from trackers\n");
+
+  for (const std::vector<std::string>& usage :
+       {std::vector<std::string>{"check"}, {"check", clean, "--seconds", "1"}}) {
+    ToolRun wrong = runTool(usage);
+    EXPECT_EQ(wrong.exitCode, 2) << testing::PrintToString(usage);
+    EXPECT_TRUE(wrong.output.empty()) << wrong.output;
+  }
 }
 
 }  // namespace

@@ -15,11 +15,9 @@ struct NamedCommand {
   const char* name;
 };
 
-constexpr NamedCommand namedCommands[] = {{Command::render, "render"},
-                                          {Command::info, "info"},
-                                          {Command::trace, "trace"},
-                                          {Command::play, "play"},
-                                          {Command::exportXm, "export"}};
+constexpr NamedCommand namedCommands[] = {{Command::render, "render"}, {Command::info, "info"},
+                                          {Command::check, "check"},   {Command::trace, "trace"},
+                                          {Command::play, "play"},     {Command::exportXm, "export"}};
 
 std::optional<Command> commandNamed(std::string_view name) {
   for (const NamedCommand& named : namedCommands) {
@@ -103,6 +101,10 @@ class ArgumentReader {
   }
 
   std::string readSong(const std::string& argument) {
+    if (options_.command == Command::check) {
+      options_.songs.push_back({argument, false});
+      return {};
+    }
     if (!options_.song.path.empty() || options_.song.demo)
       return "more than one song given ('" + argument + "')";
     options_.song.path = argument;
@@ -117,6 +119,10 @@ class ArgumentReader {
     }
     if (name == "-o") name = "--output";
     if (name == "--demo" && !inlineValue) {
+      if (options_.command == Command::check) {
+        options_.songs.push_back({{}, true});
+        return {};
+      }
       if (!options_.song.path.empty() || options_.song.demo) return "more than one song given (--demo)";
       options_.song.demo = true;
       return {};
@@ -158,6 +164,8 @@ class ArgumentReader {
   }
 
   std::string checkComplete() const {
+    if (options_.command == Command::check)
+      return options_.songs.empty() ? "no song given (SONG.xm..., or --demo)" : "";
     if (options_.song.path.empty() && !options_.song.demo) return "no song given (SONG.xm or --demo)";
     if (options_.command == Command::render && options_.outputPath.empty()) return "render needs -o OUT.wav";
     if (options_.command == Command::exportXm && options_.outputPath.empty()) return "export needs -o OUT.xm";
@@ -199,7 +207,8 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
     options.command = Command::help;
     if (argc == 2) return parsed;
     options.helpTopic = argc == 3 ? commandNamed(argv[2]) : std::nullopt;
-    if (!options.helpTopic) parsed.error = "help takes one command name: render, info, trace, play or export";
+    if (!options.helpTopic)
+      parsed.error = "help takes one command name: render, info, check, trace, play or export";
     return parsed;
   }
   std::optional<Command> command = commandNamed(first);

@@ -4,10 +4,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantor::tool {
 
-enum class Command { help, version, render, info, trace, play, exportXm };
+enum class Command { help, version, render, info, check, trace, play, exportXm };
 
 // The name a command is given by on the command line ("help" for help and version).
 const char* commandName(Command command);
@@ -24,6 +25,7 @@ struct Options {
   Command command = Command::help;
   std::optional<Command> helpTopic{};  // help: the command asked about; none for all of them
   SongSource song{};
+  std::vector<SongSource> songs{};   // check: every song given, in order
   std::string outputPath{};          // render, export: -o
   std::optional<double> seconds{};   // render, play
   std::optional<long long> ticks{};  // trace

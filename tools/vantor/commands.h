@@ -8,6 +8,7 @@ namespace vantor::tool {
 
 int runRender(const Options& options);
 int runInfo(const Options& options);
+int runCheck(const Options& options);
 int runTrace(const Options& options);
 int runPlay(const Options& options);
 int runExport(const Options& options);

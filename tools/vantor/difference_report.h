@@ -1,22 +1,29 @@
-// The part of vantor info that tells a composer where the song will sound different
-// from trackers: each rule the song meets, where, and what each side plays.
+// How info and check tell a composer where the song will sound different from
+// trackers: each rule the song meets, where, what each side plays, and how to write
+// it so that both play it alike. Both take the words from the rules themselves.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "loading/load_notes.h"
 #include "tracker_differences.h"
 
 namespace vantor::tool {
 
-// Versions before this one store their parts in another layout, which vantor does not read.
-constexpr uint16_t firstReadXmVersion = 0x0104;
+// info's section "sounds different from trackers", on standard output: one line per
+// rule, with the number of cells and the first three.
+void printTrackerDifferences(const DifferenceFinder& finder);
 
-// The section "sounds different from trackers", on standard output. version is the
-// format version the file states.
-void printTrackerDifferences(const CellFindings& cells, const LoadNotes& notes, uint16_t version);
+// check's lines, on standard output, one per finding:
+//   SONG:order:row:channel: construct: what vantor does; what trackers do
+//   SONG: construct (where): what vantor does; what trackers do   (for the whole file)
+// Returns the number of lines.
+int printCheckFindings(const std::string& song, const DifferenceFinder& finder);
 
-// For a song the loader refused: the rule behind it, on standard error.
-void explainRefusal(const LoadNotes& notes, uint16_t version);
+// The rules behind a refusal that trackers would not make ("an instrument holds at
+// most 16 samples here; ..."), one text each; none when trackers refuse it too.
+std::vector<std::string> refusalDifferences(const LoadNotes& notes, uint16_t version);
 
 }  // namespace vantor::tool

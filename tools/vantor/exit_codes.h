@@ -6,6 +6,7 @@ namespace vantor::tool {
 enum ExitCode : int {
   exitSuccess = 0,
   exitFailure = 1,           // anything else: out of memory, the sound output failed
+  exitFound = 1,             // check: a song sounds different from trackers, or does not load
   exitUsage = 2,             // the command line is wrong
   exitUnreadableSong = 3,    // the song file is missing or cannot be read
   exitNotXm = 4,             // the file is not an Extended Module

@@ -10,6 +10,7 @@ namespace {
 
 const char generalHelp[] =
     "usage: vantor COMMAND (SONG.xm | --demo) [OPTIONS]\n"
+    "       vantor check SONG.xm...\n"
     "       vantor help COMMAND   (or vantor COMMAND --help) for one command in full\n"
     "       vantor --version\n"
     "\n"
@@ -17,6 +18,8 @@ const char generalHelp[] =
     "  render   write the song as a WAV file\n"
     "  info     show what the song holds, how long one pass lasts, where it differs\n"
     "           from trackers\n"
+    "  check    list every place where songs sound different from trackers, one\n"
+    "           line each, for a build or a folder of songs\n"
     "  trace    print the replay state after each tick\n"
     "  play     play the song through PulseAudio\n"
     "  export   write the song as an XM file of its own\n"
@@ -27,7 +30,8 @@ const char generalHelp[] =
     "\n"
     "Exit codes:\n"
     "  0  success\n"
-    "  1  another failure (out of memory, the sound output failed)\n"
+    "  1  another failure (out of memory, the sound output failed); for check:\n"
+    "     something sounds different from trackers, or a song does not load\n"
     "  2  usage error\n"
     "  3  the song file is missing or cannot be read\n"
     "  4  the file is not an XM (Extended Module) file\n"
@@ -88,15 +92,44 @@ std::string infoHelp() {
              "patterns, instruments and samples, frequency table (linear or Amiga), default\n"
              "speed and BPM, the length of one pass, and every value the loader had to refuse\n"
              "or limit. Then, under \"sounds different from trackers\", each rule of this\n"
-             "player that the song meets where trackers play it otherwise, with the number\n"
-             "of cells and the first positions (order, row, channel, from 0); none listed\n"
-             "means the song plays as trackers play it, as far as these rules go.\n"
+             "player that the song meets where trackers play it otherwise and the\n"
+             "difference is heard, with the number of cells and the first positions (order,\n"
+             "row, channel, from 0), what each side does and how to write it so that both\n"
+             "play it alike; none listed means the song plays as trackers play it, as far\n"
+             "as these rules go. A difference counts as heard where the channel sounds in the\n"
+             "mix: a note against none, a pitch 15 cents apart, a level step that moves the mix\n"
+             "by 2.5 dB for 50 ms. A few rules follow the tracker that saved the song, as the\n"
+             "tracker name and the title's padding tell. vantor check lists every cell.\n"
              "\n"
              "Options:\n") +
          demoOption +
          "\n"
          "Example:\n"
          "  vantor info song.xm\n";
+}
+
+std::string checkHelp() {
+  return std::string(
+             "usage: vantor check SONG.xm... [--demo]\n"
+             "\n"
+             "Replays each song once and prints one line for every cell where it will sound\n"
+             "different from trackers, in the form that editors and build tools read:\n"
+             "\n"
+             "  SONG:order:row:channel: construct: what vantor does; what trackers do\n"
+             "\n"
+             "Orders, rows and channels count from 0, as trace shows them. A rule that acts on\n"
+             "the whole file gives \"SONG: construct (where): ...\" instead. A song that does not\n"
+             "load is named on standard error with the reason, and the next song is read all\n"
+             "the same. The last line sums up. vantor info SONG.xm says how to write each\n"
+             "construct so that both play it alike.\n"
+             "\n"
+             "Exit codes: 0 nothing found, 1 something found or a song did not load, 2 usage.\n"
+             "\n"
+             "Options:\n") +
+         "  --demo                the built-in demo song, as one of the songs\n"
+         "\n"
+         "Example:\n"
+         "  vantor check music/*.xm\n";
 }
 
 std::string traceHelp() {
@@ -158,6 +191,8 @@ std::string helpText(std::optional<Command> command) {
       return renderHelp();
     case Command::info:
       return infoHelp();
+    case Command::check:
+      return checkHelp();
     case Command::trace:
       return traceHelp();
     case Command::play:

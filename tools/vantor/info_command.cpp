@@ -44,7 +44,10 @@ int runInfo(const Options& options) {
   LoadedSong loaded = loadSongFrom(options.song);
   LoadNotes notes = lastLoadNotes();  // the notes of this load, before anything else runs
   if (loaded.song == nullptr) {
-    if (loaded.exitCode == exitRefusedSong) explainRefusal(notes, readHeaderNames(options.song).version);
+    if (loaded.exitCode == exitRefusedSong) {
+      for (const std::string& text : refusalDifferences(notes, readHeaderNames(options.song).version))
+        std::fprintf(stderr, "vantor: %s\n", text.c_str());
+    }
     return loaded.exitCode;
   }
   HeaderNames names = readHeaderNames(options.song);
@@ -62,7 +65,9 @@ int runInfo(const Options& options) {
   std::printf("default speed: %d\n", song.defaultSpeed);
   std::printf("default BPM: %d\n", song.defaultBpm);
   DifferenceFinder differences(&song);
-  PassLength pass = measurePass(&song, [&](const Song&, const TickCall& call) { differences.afterTick(call); });
+  differences.examineFile(songBytes(options.song), notes, names.version, names.tracker);
+  PassLength pass =
+      measurePass(&song, [&](const Song&, const TickCall& call) { differences.afterTick(call); });
   if (pass.limited) {
     std::printf("one pass: more than %s (no row comes back within it)\n",
                 formatDuration(pass.frames).c_str());
@@ -71,7 +76,7 @@ int runInfo(const Options& options) {
                 static_cast<unsigned long long>(pass.frames));
   }
   printLoaderNotes(notes);
-  printTrackerDifferences(differences.findings(), notes, names.version);
+  printTrackerDifferences(differences);
   return exitSuccess;
 }
 

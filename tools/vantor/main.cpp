@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
       return runRender(parsed.options);
     case Command::info:
       return runInfo(parsed.options);
+    case Command::check:
+      return runCheck(parsed.options);
     case Command::trace:
       return runTrace(parsed.options);
     case Command::play:

@@ -55,25 +55,16 @@ const char* kindOfFile(mode_t mode) {
 
 // The loader only says that a file cannot be opened; this says why. Only a regular
 // file is opened: the loader seeks and needs the size, and opening a FIFO would wait
-// for a writer.
-bool checkReadable(const std::string& path) {
+// for a writer. Returns the reason it cannot be read, or nothing.
+std::string unreadableReason(const std::string& path) {
   struct stat info;
-  if (stat(path.c_str(), &info) != 0) {
-    std::fprintf(stderr, "vantor: cannot read '%s': %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    std::fprintf(stderr, "vantor: cannot read '%s': it is %s, not a song file\n", path.c_str(),
-                 kindOfFile(info.st_mode));
-    return false;
-  }
+  if (stat(path.c_str(), &info) != 0) return "cannot read '" + path + "': " + std::strerror(errno);
+  if (!S_ISREG(info.st_mode))
+    return "cannot read '" + path + "': it is " + kindOfFile(info.st_mode) + ", not a song file";
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "vantor: cannot read '%s': %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
+  if (file == nullptr) return "cannot read '" + path + "': " + std::strerror(errno);
   std::fclose(file);
-  return true;
+  return {};
 }
 
 std::string loaderReasons() {
@@ -86,25 +77,24 @@ std::string loaderReasons() {
   return reasons;
 }
 
-int reportRefusal(const SongSource& source) {
+// Why the loader gave no song, and the exit code that says so.
+int refusal(const SongSource& source, std::string& reason) {
+  const std::string name = source.displayName();
   switch (lastLoadNotes().refusal) {
     case LoadRefusal::CannotOpen:
-      std::fprintf(stderr, "vantor: cannot read %s: it cannot be opened\n", source.displayName().c_str());
+      reason = "cannot read " + name + ": it cannot be opened";
       return exitUnreadableSong;
     case LoadRefusal::SizeUnknown:
-      std::fprintf(stderr, "vantor: cannot read %s: its size cannot be told (2 GiB or more)\n",
-                   source.displayName().c_str());
+      reason = "cannot read " + name + ": its size cannot be told (2 GiB or more)";
       return exitUnreadableSong;
     case LoadRefusal::NotExtendedModule:
-      std::fprintf(stderr, "vantor: %s is not an XM file (no \"Extended Module: \" ID)\n",
-                   source.displayName().c_str());
+      reason = name + " is not an XM file (no \"Extended Module: \" ID)";
       return exitNotXm;
     case LoadRefusal::OutOfMemory:
-      std::fprintf(stderr, "vantor: out of memory while loading %s\n", source.displayName().c_str());
+      reason = "out of memory while loading " + name;
       return exitFailure;
     default:
-      std::fprintf(stderr, "vantor: the loader refuses %s:\n  %s\n", source.displayName().c_str(),
-                   loaderReasons().c_str());
+      reason = "the loader refuses " + name + ":\n  " + loaderReasons();
       return exitRefusedSong;
   }
 }
@@ -121,14 +111,23 @@ std::string cleanName(const uint8_t* bytes) {
 
 void SongRelease::operator()(Song* song) const { freeSong(song); }
 
-LoadedSong loadSongFrom(const SongSource& source) {
+LoadedSong loadSongSilently(const SongSource& source) {
   LoadedSong loaded;
-  if (!source.demo && !checkReadable(source.path)) {
-    loaded.exitCode = exitUnreadableSong;
-    return loaded;
+  if (!source.demo) {
+    loaded.error = unreadableReason(source.path);
+    if (!loaded.error.empty()) {
+      loaded.exitCode = exitUnreadableSong;
+      return loaded;
+    }
   }
   loaded.song.reset(loadSong(registerSource(source), nullptr));
-  if (loaded.song == nullptr) loaded.exitCode = reportRefusal(source);
+  if (loaded.song == nullptr) loaded.exitCode = refusal(source, loaded.error);
+  return loaded;
+}
+
+LoadedSong loadSongFrom(const SongSource& source) {
+  LoadedSong loaded = loadSongSilently(source);
+  if (loaded.song == nullptr) std::fprintf(stderr, "vantor: %s\n", loaded.error.c_str());
   return loaded;
 }
 

@@ -20,10 +20,14 @@ using SongPointer = std::unique_ptr<Song, SongRelease>;
 
 struct LoadedSong {
   SongPointer song{};
-  int exitCode = 0;  // when song is null: why (already reported)
+  int exitCode = 0;     // when song is null: why
+  std::string error{};  // when song is null: why, in words ("cannot read 'a.xm': ...")
 };
 
+// Loads the song; a failure is reported on standard error.
 LoadedSong loadSongFrom(const SongSource& source);
+// The same, leaving the report to the caller.
+LoadedSong loadSongSilently(const SongSource& source);
 
 // The bytes the song is loaded from: the file's, or the demo song's XM bytes. Empty
 // when the file cannot be read.

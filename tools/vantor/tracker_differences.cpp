@@ -1,10 +1,9 @@
 #include "tracker_differences.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "output/mixer.h"
-#include "sequencer/effect_numbers.h"
-#include "sequencer/effects.h"
 #include "sequencer/song_position.h"
 
 namespace vantor::tool {
@@ -12,184 +11,129 @@ namespace vantor::tool {
 namespace {
 
 constexpr int mixChunkFrames = 1024;
-constexpr int32_t fullFadeout = 65536;
-constexpr uint8_t glissandoControl = 0x3;  // E3x: vantor reads and ignores it
 
-bool givesNote(const NoteCell& cell) { return cell.note >= 1 && cell.note <= keymapSize; }
-
-bool isTonePortamentoRow(const NoteCell& cell) {
-  return cell.effect == effect::TonePortamento || cell.effect == effect::TonePortamentoVolumeSlide;
+std::vector<RuleFactory>& registeredFactories() {
+  static std::vector<RuleFactory> factories;
+  return factories;
 }
 
-bool isExtended(const NoteCell& cell, uint8_t subEffect) {
-  return cell.effect == effect::Extended && cell.effectParam >> 4 == subEffect;
-}
-
-uint8_t extendedValue(const NoteCell& cell) { return cell.effectParam & 0x0F; }
-
-bool volumeColumnPortamento(const NoteCell& cell) { return cell.volume >= 0xF0; }
-bool volumeColumnSetsVolume(const NoteCell& cell) { return cell.volume >= 0x10 && cell.volume <= 0x50; }
-bool volumeColumnSetsPanning(const NoteCell& cell) { return cell.volume >> 4 == 0xC; }
-
-// Heard now: a sample with data, at a level above silence.
-bool sounding(const Voice* voice) {
+bool voiceSounds(const Voice* voice) {
   return voice != nullptr && voice->sample != nullptr && voice->sample->length > 0 && voice->volume > 0;
 }
 
-// An envelope that is on and whose points do not all lie at one value.
-bool envelopeMoves(const Envelope& envelope) {
-  if ((envelope.type & EnvelopeOn) == 0) return false;
-  for (int i = 1; i < envelope.pointCount; ++i) {
-    if (envelope.points[i].y != envelope.points[0].y) return true;
+constexpr int valuesLookedAt = 2048;
+constexpr double silentValue = 328;  // -40 dB of full scale
+
+// Whether the frames a voice plays over the next outputFrames lie below -40 dB, their
+// root mean square taken. Where it reaches the loop, the whole loop counts. A long
+// stretch is looked at in even steps, which finds the level of a sound.
+bool silentAhead(const Voice* voice, int32_t outputFrames) {
+  if (voice == nullptr || voice->sample == nullptr || voice->sample->data == nullptr) return false;
+  const Sample& sample = *voice->sample;
+  double step = voice->stepInt + voice->stepFrac / 4294967296.0;
+  int64_t first = std::clamp<int64_t>(voice->position, 0, sample.length);
+  int64_t last = first + static_cast<int64_t>(step * outputFrames) + 1;
+  if (voice->direction != directionForward) first = std::max<int64_t>(0, first - (last - first));
+  int64_t loopEnd = int64_t{sample.loopStart} + sample.loopLength;
+  if (sample.loopMode != LoopNone && last >= loopEnd) {
+    first = std::min<int64_t>(first, sample.loopStart);
+    last = loopEnd;
   }
-  return false;
+  last = std::min<int64_t>(last, sample.length);
+  if (last <= first) return false;
+  int64_t stride = std::max<int64_t>(1, (last - first) / valuesLookedAt);
+  double sum = 0;
+  int64_t count = 0;
+  for (int64_t i = first; i < last; i += stride, ++count)
+    sum += static_cast<double>(sample.data[i]) * sample.data[i];
+  return sum < silentValue * silentValue * static_cast<double>(count);
 }
 
 }  // namespace
 
-CellPosition DifferenceFinder::here(int channel) const { return {song_->orderPosition, song_->row, channel}; }
+SavedBy savedBy(const std::string& trackerField, const std::string& titleField) {
+  if (trackerField.starts_with("OpenMPT")) return SavedBy::openMpt;
+  if (!trackerField.starts_with("FastTracker v2.00")) return SavedBy::other;
+  return titleField.find('\0') == std::string::npos ? SavedBy::fastTracker : SavedBy::otherAsFastTracker;
+}
 
-void DifferenceFinder::record(CellRule rule, CellPosition cell) {
-  uint64_t key = uint64_t{static_cast<uint8_t>(rule)} << 56 |
-                 uint64_t{static_cast<uint32_t>(cell.order)} << 40 |
-                 uint64_t{static_cast<uint32_t>(cell.row)} << 8 | static_cast<uint8_t>(cell.channel);
-  if (recorded_.insert(key).second) findings_[static_cast<int>(rule)].push_back(cell);
+int TickView::channelCount() const { return playedChannelCount(song_); }
+
+const NoteCell& TickView::cell(int c) const { return currentCell(song_, c); }
+
+namespace {
+
+uint64_t cellKey(int rule, CellPosition cell) {
+  return uint64_t{static_cast<uint8_t>(rule)} << 56 |
+         uint64_t{static_cast<uint32_t>(cell.order) & 0xFFFF} << 40 |
+         uint64_t{static_cast<uint32_t>(cell.row)} << 8 | static_cast<uint8_t>(cell.channel);
+}
+
+constexpr std::size_t titleOffset = 17, titleLength = 20, trackerOffset = 38, trackerLength = 20;
+
+std::string headerField(const std::vector<uint8_t>& bytes, std::size_t offset, std::size_t length) {
+  if (bytes.size() < offset + length) return {};
+  return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+}
+
+}  // namespace
+
+void Findings::atCell(int rule, CellPosition cell) {
+  if (recorded_.insert(cellKey(rule, cell)).second) all_.push_back({rule, false, cell, {}});
+}
+
+void Findings::forFile(int rule, std::string where) { all_.push_back({rule, true, {}, std::move(where)}); }
+
+RuleRegistration::RuleRegistration(RuleFactory factory) { registeredFactories().push_back(factory); }
+
+std::vector<std::unique_ptr<Rule>> makeRules() {
+  std::vector<std::unique_ptr<Rule>> rules;
+  for (RuleFactory factory : registeredFactories()) rules.push_back(factory());
+  // The units register in whatever order the program starts them; the words order them.
+  std::sort(rules.begin(), rules.end(), [](const std::unique_ptr<Rule>& a, const std::unique_ptr<Rule>& b) {
+    return std::strcmp(a->text().construct, b->text().construct) < 0;
+  });
+  return rules;
+}
+
+DifferenceFinder::DifferenceFinder(Song* song) : song_(song), rules_(makeRules()) {}
+
+void DifferenceFinder::examineFile(const std::vector<uint8_t>& bytes, const LoadNotes& notes,
+                                   uint16_t version, const std::string& tracker) {
+  savedBy_ =
+      savedBy(headerField(bytes, trackerOffset, trackerLength), headerField(bytes, titleOffset, titleLength));
+  FileView file{bytes, notes, version, tracker, *song_};
+  for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
+    std::vector<std::string> where;
+    rules_[rule]->examineFile(file, where);
+    for (std::string& place : where) findings_.forFile(static_cast<int>(rule), std::move(place));
+  }
 }
 
 void DifferenceFinder::afterTick(const TickCall& call) {
   tickInRow_ = call.rowTick ? 0 : tickInRow_ + 1;
-  if (call.rowTick) {
-    checkRow();
-    checkPatternLoop();
-  } else {
-    checkEffectTick();
-  }
   int count = playedChannelCount(*song_);
+  int32_t rowFrames = song_->samplesPerTick * std::max(1, song_->speed);
+  for (int c = 0; c < count; ++c) silentAhead_[c] = silentAhead(channels[c].voice, rowFrames);
+  TickView view(*song_, before_, played_, silentAhead_, call.rowTick, tickInRow_, savedBy_);
+  for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
+    heard_.cells_.clear();
+    rules_[rule]->afterTick(view, heard_);
+    for (const Heard::Entry& entry : heard_.cells_) {
+      if (entry.level) {
+        int32_t& frames = levelFrames_[cellKey(static_cast<int>(rule), entry.cell)];
+        frames += song_->samplesPerTick;
+        if (frames < levelHeardFrames) continue;
+      }
+      findings_.atCell(static_cast<int>(rule), entry.cell);
+    }
+  }
   for (int c = 0; c < count; ++c) {
-    if (channels[c].updateFlags & Trigger) tracker_[c].played = true;
+    if (channels[c].updateFlags & Trigger) played_[c] = true;
   }
   mixTick();
   remember();
-}
-
-void DifferenceFinder::checkRow() {
-  Song& song = *song_;
-  int count = playedChannelCount(song);
-  for (int c = 0; c < count; ++c) {
-    const NoteCell& cell = currentCell(song, c);
-    const Channel& channel = channels[c];
-    const ChannelBefore& before = before_[c];
-    TrackerChannel& tracker = tracker_[c];
-    ChannelSource source = selectSource(song, channel);
-
-    // The offset cancels the note and rewinds the voice, whatever it plays; the row
-    // may have given that voice a volume again.
-    if (cell.effect == effect::SampleOffset && (channel.updateFlags & Rewind) && sounding(channel.voice))
-      record(CellRule::sampleOffsetBeyondLoopEnd, here(c));
-
-    // Only the restart is held back: the pitch jumps to the note at once.
-    if (volumeColumnPortamento(cell) && givesNote(cell) && !isTonePortamentoRow(cell) &&
-        sounding(channel.voice) && before.period != channel.notePeriod)
-      record(CellRule::volumeColumnPortamentoWithNote, here(c));
-
-    // Trackers start the last note again on the row tick; vantor retriggers on effect ticks only.
-    if (isExtended(cell, effect::Retrigger) && extendedValue(cell) == 0 && !(channel.updateFlags & Trigger) &&
-        tracker.played && source.sample->length > 0)
-      record(CellRule::retriggerZero, here(c));
-
-    // The new instrument's envelopes and fadeout act on the sample that plays on.
-    if (cell.instrument != 0 && cell.note == 0 && !isTonePortamentoRow(cell) &&
-        before.instrumentIndex != cell.instrument - 1 && sounding(channel.voice))
-      record(CellRule::instrumentWithoutNote, here(c));
-
-    if (cell.effect == effect::SetEnvelopePosition && envelopeMoves(panningEnvelope(*source.instrument)) &&
-        sounding(channel.voice))
-      record(CellRule::envelopePositionWithPanning, here(c));
-
-    if (isExtended(cell, glissandoControl)) {
-      tracker.glissando = extendedValue(cell) != 0;
-      tracker.glissandoCell = here(c);
-    }
-    checkRetrigger(c, true);
-  }
-}
-
-void DifferenceFinder::checkEffectTick() {
-  Song& song = *song_;
-  int count = playedChannelCount(song);
-  for (int c = 0; c < count; ++c) {
-    const NoteCell& cell = currentCell(song, c);
-    const Channel& channel = channels[c];
-    const ChannelBefore& before = before_[c];
-    TrackerChannel& tracker = tracker_[c];
-
-    if (tracker.glissando && (isTonePortamentoRow(cell) || volumeColumnPortamento(cell)) &&
-        sounding(channel.voice) && before.period != channel.portaTarget)
-      record(CellRule::glissandoBeforePortamento, tracker.glissandoCell);
-
-    // The delayed note resets the channel as an instrument number would.
-    if (isExtended(cell, effect::NoteDelay) && extendedValue(cell) == tickInRow_ && cell.instrument == 0 &&
-        (channel.updateFlags & Trigger)) {
-      ChannelSource source = selectSource(song, channel);
-      const Sample& sample = *source.sample;
-      bool changes = (before.volume != sample.volume && !volumeColumnSetsVolume(cell)) ||
-                     (before.panning != static_cast<int32_t>(std::min<uint32_t>(sample.panning, 255)) &&
-                      !volumeColumnSetsPanning(cell)) ||
-                     before.keyOff != 0 || before.fadeoutVolume != fullFadeout ||
-                     (envelopeMoves(volumeEnvelope(*source.instrument)) && before.volumeEnvelope.tick > 0) ||
-                     (envelopeMoves(panningEnvelope(*source.instrument)) && before.panningEnvelope.tick > 0);
-      if (changes) record(CellRule::noteDelayWithoutInstrument, here(c));
-    }
-    checkRetrigger(c, false);
-  }
-}
-
-// Trackers count the ticks of Rxy on from the note, across the rows that keep the
-// effect, so a retrigger may fall on a row tick; vantor counts from each row tick
-// and retriggers on effect ticks whose number is a multiple of y.
-void DifferenceFinder::checkRetrigger(int c, bool rowTick) {
-  const NoteCell& cell = currentCell(*song_, c);
-  const Channel& channel = channels[c];
-  TrackerChannel& tracker = tracker_[c];
-  if (cell.effect != effect::MultiRetrig) {
-    if (rowTick) tracker.retriggerRow = false;
-    return;
-  }
-  bool counts = !rowTick || (tracker.retriggerRow && !givesNote(cell));
-  if (rowTick) tracker.retriggerRow = true;
-  if (!counts) {
-    tracker.retriggerTicks = 0;
-    return;
-  }
-  bool trackerRetriggers = false;
-  if (++tracker.retriggerTicks >= channel.retrigInterval && channel.retrigInterval != 0) {
-    tracker.retriggerTicks = 0;
-    trackerRetriggers = true;
-  }
-  bool vantorRetriggers = !rowTick && (channel.updateFlags & Trigger);
-  if (trackerRetriggers != vantorRetriggers && tracker.played &&
-      selectSource(*song_, channel).sample->length > 0)
-    record(CellRule::retriggerCountedPerRow, here(c));
-}
-
-// After a pattern loop, trackers start the next pattern at the loop's first row when
-// the pattern runs out by itself; a break or jump names its own row in both.
-void DifferenceFinder::checkPatternLoop() {
-  Song& song = *song_;
-  int count = playedChannelCount(song);
-  if (pendingLoop_.active && pendingLoop_.order != song.orderPosition) pendingLoop_.active = false;
-  bool breakOrJump = false;
-  for (int c = 0; c < count; ++c) {
-    const NoteCell& cell = currentCell(song, c);
-    if (cell.effect == effect::PositionJump || cell.effect == effect::PatternBreak) breakOrJump = true;
-    if (isExtended(cell, effect::PatternLoop) && extendedValue(cell) != 0 && channels[c].loopCount != 0)
-      pendingLoop_ = {true, song.orderPosition, channels[c].loopRow, here(c)};
-  }
-  if (breakOrJump) pendingLoop_.active = false;
-  bool naturalEnd = !breakOrJump && song.nextOrderPosition >= 0;
-  if (naturalEnd && pendingLoop_.active && pendingLoop_.loopRow != 0)
-    record(CellRule::loopThenNaturalEnd, pendingLoop_.cell);
-  if (naturalEnd) pendingLoop_.active = false;
 }
 
 // Only the voices' positions matter here: where a sample has run out, its voice stops.
@@ -203,14 +147,21 @@ void DifferenceFinder::remember() {
   int count = playedChannelCount(*song_);
   for (int c = 0; c < count; ++c) {
     const Channel& channel = channels[c];
+    const Voice* voice = channel.voice;
     before_[c] = {channel.period,
                   channel.volume,
                   channel.panning,
                   channel.fadeoutVolume,
+                  channel.volumeOffset,
                   channel.keyOff,
                   channel.instrumentIndex,
+                  channel.note,
+                  channel.lastEffect,
                   channel.volumeEnvelopeState,
-                  channel.panningEnvelopeState};
+                  channel.panningEnvelopeState,
+                  voice != nullptr ? voice->startOffset : 0,
+                  voice != nullptr ? voice->volume : 0,
+                  voiceSounds(voice)};
   }
 }
 

@@ -1,0 +1,68 @@
+// EAx and EBx share one memory in vantor, so EA0 or EB0 repeats the last fine slide of
+// either direction's amount. Trackers keep a memory for each. Their volume is followed
+// beside the replay until the volume is set again; heard where it moves the mix by 2.5 dB or more
+// from vantor's, named at the EA0 or EB0 that parted them.
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+class FineVolumeSlideMemory : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {
+        "EA0 or EB0 after a fine slide the other way", "vantor repeats the amount of the last EAx or EBx",
+        "trackers repeat the last amount of the same direction", "write the amount instead of 0"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, Heard& heard) override {
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      const Channel& channel = view.channel(c);
+      Trackers& trackers = trackers_[c];
+      if (view.rowTick()) {
+        bool up = isExtended(cell, effect::FineVolumeSlideUp);
+        bool fine = up || isExtended(cell, effect::FineVolumeSlideDown);
+        if (!fine || extendedValue(cell) != 0) {
+          if (fine) (up ? trackers.up : trackers.down) = extendedValue(cell);
+          if (fine || cell.instrument != 0 || volumeColumnSetsVolume(cell) ||
+              cell.effect == effect::SetVolume)
+            trackers.volume = channel.volume;
+          else
+            trackers.volume =
+                std::clamp<int32_t>(trackers.volume + channel.volume - view.before(c).volume, 0, 64);
+        } else {
+          int32_t own = up ? trackers.up : trackers.down;
+          trackers.volume = std::clamp<int32_t>(trackers.volume + (up ? own : -own), 0, 64);
+          trackers.cell = view.here(c);
+        }
+      } else {
+        trackers.volume =
+            std::clamp<int32_t>(trackers.volume + channel.volume - view.before(c).volume, 0, 64);
+      }
+      if (trackers.volume == channel.volume || !soundsOn(view, c)) continue;
+      const Song& song = view.song();
+      int32_t envelope = channel.volumeEnvelopeState.value;
+      double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
+      double theirs = channelLevel(trackers.volume, envelope, channel.fadeoutVolume, song.globalVolume);
+      if (heardInMix(view, c, vantor, theirs)) recordLevel(heard, trackers.cell, vantor, theirs);
+    }
+  }
+
+ private:
+  struct Trackers {
+    uint8_t up;      // the last EAx amount
+    uint8_t down;    // the last EBx amount
+    int32_t volume;  // where trackers have the channel's volume
+    CellPosition cell;
+  };
+  std::array<Trackers, channelTableSize> trackers_{};
+};
+
+const RuleRegistration registered(make<FineVolumeSlideMemory>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules

@@ -1,0 +1,118 @@
+// An instrument number without a note (or with a key-off) gives the sample that plays
+// on the new instrument's volume, envelopes and fadeout; trackers keep the playing
+// instrument until the next note. Heard where the two instruments would make the note
+// sound otherwise: another volume or panning, or other envelopes or auto-vibrato, or,
+// with a key-off in the same row, another fadeout, followed until the next note. (Without
+// one, the fadeouts count only after a later key-off, when the next note has most often
+// come.) An
+// instrument number that names no instrument with samples gives vantor's note the
+// volume 0, while trackers play on.
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+constexpr int audiblePanning = 64;
+
+bool sameEnvelope(const Envelope& a, const Envelope& b) {
+  if ((a.type & EnvelopeOn) != (b.type & EnvelopeOn)) return false;
+  if ((a.type & EnvelopeOn) == 0) return true;
+  if (a.type != b.type || a.pointCount != b.pointCount) return false;
+  if ((a.type & EnvelopeSustain) && a.sustainPoint != b.sustainPoint) return false;
+  if ((a.type & EnvelopeLoop) && (a.loopStart != b.loopStart || a.loopEnd != b.loopEnd)) return false;
+  for (int i = 0; i < a.pointCount && i < envelopePointSlots; ++i) {
+    if (a.points[i].x != b.points[i].x || a.points[i].y != b.points[i].y) return false;
+  }
+  return true;
+}
+
+bool sameAutoVibrato(const Instrument& a, const Instrument& b) {
+  if (a.vibratoDepth == 0 || b.vibratoDepth == 0) return a.vibratoDepth == b.vibratoDepth;
+  return a.vibratoType == b.vibratoType && a.vibratoSweep == b.vibratoSweep &&
+         a.vibratoRate == b.vibratoRate && a.vibratoDepth == b.vibratoDepth;
+}
+
+class InstrumentWithoutNote : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {
+        "an instrument number without a note",
+        "vantor gives the sample that plays on the new instrument's volume, envelopes and fadeout",
+        "trackers keep the playing instrument until the next note",
+        "give an instrument number without a note only for the instrument that plays"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, Heard& heard) override {
+    for (int c = 0; c < view.channelCount(); ++c) followFadeout(view, c, heard);
+    if (!view.rowTick()) return;
+    Song& song = view.song();
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      const Channel& channel = view.channel(c);
+      uint8_t playing = view.before(c).instrumentIndex;
+      if (cell.instrument == 0 || (cell.note != 0 && cell.note != keyOffNote) || isTonePortamentoRow(cell) ||
+          playing == cell.instrument - 1 || !soundsOn(view, c))
+        continue;
+      Channel old = channel;
+      old.instrumentIndex = playing;
+      ChannelSource theirs = selectSource(song, old);
+      ChannelSource ours = selectSource(song, channel);
+      const Sample& played = *channel.voice->sample;
+      // The instrument number gives the note a volume again in both, also after a key-off.
+      bool volumeHeard = heardInMix(view, c, channelLevel(ours.sample->volume, 64, 65536, song.globalVolume),
+                                    channelLevel(played.volume, 64, 65536, song.globalVolume));
+      bool panningHeard =
+          std::abs(static_cast<int>(std::min<uint32_t>(ours.sample->panning, 255)) -
+                   static_cast<int>(std::min<uint32_t>(played.panning, 255))) >= audiblePanning;
+      bool shapeHeard =
+          !sameEnvelope(volumeEnvelope(*ours.instrument), volumeEnvelope(*theirs.instrument)) ||
+          !sameEnvelope(panningEnvelope(*ours.instrument), panningEnvelope(*theirs.instrument)) ||
+          !sameAutoVibrato(*ours.instrument, *theirs.instrument);
+      if (volumeHeard || panningHeard || shapeHeard) heard.at(view.here(c));
+      bool keyOff = cell.note == keyOffNote || (cell.effect == effect::KeyOff && cell.effectParam == 0);
+      if (keyOff && ours.instrument->fadeout != theirs.instrument->fadeout) {
+        Fade& fade = fades_[c];
+        fade = {true, view.here(c), theirs.instrument->fadeout, fullFadeout};
+        fade.trackers = std::max(0, fullFadeout - fade.rate);
+      }
+    }
+  }
+
+ private:
+  // With a key-off in the same row, the note fades at once: at the new instrument's rate
+  // in vantor, at the playing one's in trackers, until the next note or instrument number.
+  struct Fade {
+    bool active;
+    CellPosition cell;
+    int32_t rate;
+    int32_t trackers;
+  };
+
+  void followFadeout(const TickView& view, int c, Heard& heard) {
+    Fade& fade = fades_[c];
+    if (!fade.active) return;
+    const Channel& channel = view.channel(c);
+    if (view.rowTick() && ((channel.updateFlags & Trigger) || view.cell(c).instrument != 0)) {
+      fade.active = false;
+      return;
+    }
+    fade.trackers = std::max(0, fade.trackers - fade.rate);
+    if (!soundsOn(view, c)) return;
+    double vantor = channelLevel(channel, view.song());
+    double trackers = channelLevel(channel.volume, channel.volumeEnvelopeState.value, fade.trackers,
+                                   view.song().globalVolume);
+    if (!inFadeTail(vantor, trackers) && levelsDiffer(vantor, trackers) &&
+        heardInMix(view, c, vantor, trackers))
+      recordLevel(heard, fade.cell, vantor, trackers);
+  }
+
+  std::array<Fade, channelTableSize> fades_{};
+};
+
+const RuleRegistration registered(make<InstrumentWithoutNote>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules

@@ -1,0 +1,44 @@
+// A key-off note with EDx, on an instrument with a volume envelope: at tick x vantor
+// resets the channel and starts the sample again from its start. Trackers restart the
+// envelope there too, but the sample plays on where it is. (Whether the key stays
+// released, trackers do not agree with each other.) Heard where the sample does not
+// loop from its first frame: its start, an attack or a click, sounds again (also after a
+// stretch at volume 0, when the row sets a volume); a sample that is one loop from its
+// start only shifts its phase.
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+class KeyOffWithNoteDelayEnvelope : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {"a key-off with EDx, instrument with a volume envelope",
+                                   "vantor starts the sample again from its start at the delayed tick",
+                                   "trackers restart only the envelope there, and the sample plays on",
+                                   "write the key-off without EDx, a row later"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, Heard& heard) override {
+    if (view.rowTick()) return;
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      const Channel& channel = view.channel(c);
+      if (cell.note != keyOffNote || !isExtended(cell, effect::NoteDelay) ||
+          extendedValue(cell) != view.tickInRow() || !(channel.updateFlags & Trigger) ||
+          withoutVolumeEnvelope(view, channel) || !view.played(c) || !soundsOn(view, c))
+        continue;
+      const Sample& sample = *channel.voice->sample;
+      bool oneLoopFromStart = sample.loopMode != LoopNone && sample.loopStart == 0;
+      if (!oneLoopFromStart && channelLevel(channel, view.song()) >= silentLevel) heard.at(view.here(c));
+    }
+  }
+};
+
+const RuleRegistration registered(make<KeyOffWithNoteDelayEnvelope>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules

@@ -1,0 +1,52 @@
+// EDx resets the channel at the delayed note as an instrument number would, even when
+// the cell has none: the volume becomes the sample's. Trackers keep the channel's
+// volume. (The envelopes restart in trackers too; whether panning, key-off and fadeout
+// are reset, trackers do not agree with each other.) Heard where the volume changes, on
+// a channel that has played; once vantor's reset has parted the two, every such note
+// until the next instrument number sounds different too.
+#include <algorithm>
+
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+class NoteDelayWithoutInstrument : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {
+        "EDx without an instrument number", "vantor sets the sample's volume at the delayed note",
+        "trackers keep the channel's volume", "give the delayed note its volume in the volume column"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, Heard& heard) override {
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      const Channel& channel = view.channel(c);
+      if (view.rowTick()) {
+        if (cell.instrument != 0) parted_[c] = false;
+        continue;
+      }
+      if (!isExtended(cell, effect::NoteDelay) || extendedValue(cell) != view.tickInRow() ||
+          cell.instrument != 0 || !(channel.updateFlags & Trigger) || !view.played(c))
+        continue;
+      const Sample& sample = *selectSource(view.song(), channel).sample;
+      bool changes = view.before(c).volume != sample.volume && !volumeColumnSetsVolume(cell);
+      if (changes || parted_[c]) {
+        heard.at(view.here(c));
+        parted_[c] = true;
+      }
+    }
+  }
+
+ private:
+  std::array<bool, channelTableSize> parted_{};
+};
+
+const RuleRegistration registered(make<NoteDelayWithoutInstrument>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules

@@ -1,0 +1,38 @@
+// A 9xx on a row that starts no note (no note, or a tone portamento) leaves its offset
+// waiting on the channel's voice in vantor, and the channel's next note starts there.
+// Trackers start that note at the sample's beginning. Named at the note.
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+class OffsetWithoutNote : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {
+        "a note after a 9xx that started no note", "vantor starts the note at that 9xx's offset",
+        "trackers start it at the sample's beginning", "write 9xx only with the note it is for"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, Heard& heard) override {
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      const Channel& channel = view.channel(c);
+      uint32_t offset = view.before(c).voiceStartOffset;
+      if (offset == 0 || !(channel.updateFlags & Trigger) || cell.effect == effect::SampleOffset) continue;
+      // Effect ticks start notes for EDx; retriggers restart what plays.
+      if (!view.rowTick() && !isExtended(cell, effect::NoteDelay)) continue;
+      const Sample& sample = *selectSource(view.song(), channel).sample;
+      if (sample.length > 0 && uint64_t{offset} < uint64_t{sample.loopStart} + sample.loopLength)
+        heard.at(view.here(c));
+    }
+  }
+};
+
+const RuleRegistration registered(make<OffsetWithoutNote>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules

@@ -1,0 +1,64 @@
+// Trackers count the ticks of Rxy on from the note, across the rows that keep the
+// effect, so a retrigger may fall on a row tick; vantor counts from each row tick and
+// retriggers on effect ticks whose number is a multiple of y.
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+class RetriggerCountedPerRow : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {
+        "Rxy on from row to row",
+        "vantor counts y ticks from each row's first tick and never retriggers on it",
+        "trackers count on across rows from the note", "give every Rxy row its own note"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, Heard& heard) override {
+    for (int c = 0; c < view.channelCount(); ++c) {
+      if (differs(view, c)) heard.at(view.here(c));
+    }
+  }
+
+ private:
+  struct Count {
+    bool retriggerRow;   // the previous row ran Rxy
+    int retriggerTicks;  // ticks since the note or the last retrigger, counted across rows
+  };
+
+  bool differs(const TickView& view, int c) {
+    const NoteCell& cell = view.cell(c);
+    const Channel& channel = view.channel(c);
+    Count& count = counts_[c];
+    bool rowTick = view.rowTick();
+    if (cell.effect != effect::MultiRetrig) {
+      if (rowTick) count.retriggerRow = false;
+      return false;
+    }
+    bool counts = !rowTick || (count.retriggerRow && !givesNote(cell));
+    if (rowTick) count.retriggerRow = true;
+    if (!counts) {
+      count.retriggerTicks = 0;
+      return false;
+    }
+    bool trackerRetriggers = false;
+    if (++count.retriggerTicks >= channel.retrigInterval && channel.retrigInterval != 0) {
+      count.retriggerTicks = 0;
+      trackerRetriggers = true;
+    }
+    bool vantorRetriggers = !rowTick && (channel.updateFlags & Trigger);
+    return trackerRetriggers != vantorRetriggers && view.played(c) &&
+           selectSource(view.song(), channel).sample->length > 0;
+  }
+
+  std::array<Count, channelTableSize> counts_{};
+};
+
+const RuleRegistration registered(make<RetriggerCountedPerRow>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules

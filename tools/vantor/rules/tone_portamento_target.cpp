@@ -1,0 +1,51 @@
+// A tone portamento without a note (3xx, 5xy or the volume column's Fx) slides in vantor
+// to the note the channel last played, with or without a portamento: there the pitch
+// stays. Trackers slide to the note that the last tone portamento with a note gave, also
+// after a plain note since. Followed beside the replay; heard where the two targets lie
+// 15 cents or more apart and the slide moves, while the note sounds.
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+class TonePortamentoTarget : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {"a tone portamento without a note after a note played without one",
+                                   "vantor slides to the note that plays, so the pitch stays",
+                                   "trackers slide to the note of the last tone portamento that had one",
+                                   "give the tone portamento its note"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, Heard& heard) override {
+    if (!view.rowTick()) return;
+    const Song& song = view.song();
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      const Channel& channel = view.channel(c);
+      bool portamento = isTonePortamentoRow(cell) || volumeColumnPortamento(cell);
+      if (!portamento) continue;
+      if (givesNote(cell)) {
+        trackersTarget_[c] = channel.portaTarget;
+        continue;
+      }
+      int32_t theirs = trackersTarget_[c];
+      if (theirs > 0 && channel.portaSpeed != 0 &&
+          centsApart(song, channel.portaTarget, theirs) >= audibleCents &&
+          centsApart(song, channel.period, theirs) >= audibleCents && soundsOn(view, c) &&
+          pitchHeardInMix(view, c, channelLevel(channel, song)))
+        heard.at(view.here(c));
+    }
+  }
+
+ private:
+  std::array<int32_t, channelTableSize> trackersTarget_{};  // 0: no tone portamento with a note yet
+};
+
+const RuleRegistration registered(make<TonePortamentoTarget>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules
