@@ -305,7 +305,9 @@ TEST_F(ToolTest, ExportWritesTheSongsXmBytes) {
   ASSERT_EQ(runTool({"render", path("demo.xm"), "-o", path("file.wav"), "--seconds", "2"}).exitCode, 0);
   EXPECT_EQ(readWav(path("builtin.wav")).data, readWav(path("file.wav")).data);
 
+  // One byte beyond a whole number of 64 KiB pieces, where the last read holds one byte.
   std::vector<uint8_t> xm = xm::buildXm(audibleSong());
+  xm.resize(65536 + 1);
   ToolRun copy = runTool({"export", songFile(xm), "-o", path("copy.xm")});
   ASSERT_EQ(copy.exitCode, 0) << copy.errors;
   std::vector<unsigned char> copied = readFileBytes(path("copy.xm"));
