@@ -20,6 +20,7 @@ int startPosition(Replay& replay) { return replay.voice(0).position; }
 // Speed and depth as the hexadecimal digits of a parameter.
 int vibrato(Replay& replay) { return replay.channel(0).vibratoSpeed << 4 | replay.channel(0).vibratoDepth; }
 int tremolo(Replay& replay) { return replay.channel(0).tremoloSpeed << 4 | replay.channel(0).tremoloDepth; }
+int waveforms(Replay& replay) { return replay.channel(0).waveControl; }
 int tremor(Replay& replay) { return replay.channel(0).tremorOnTicks << 4 | replay.channel(0).tremorOffTicks; }
 
 TEST(EffectScalings, EachEffectMovesByItsStepStopsAtItsLimitAndRepeatsOnZero) {
@@ -57,6 +58,14 @@ TEST(EffectScalings, EachEffectMovesByItsStepStopsAtItsLimitAndRepeatsOnZero) {
        tremolo,
        0xA3},
       {"T00 keeps the counts", {"C-4 01 .. T12", "... .. .. T00"}, tremor, 0x23},
+      {"E4x replaces the vibrato waveform only",
+       {"C-4 01 .. E77", "... .. .. E43", "... .. .. E44"},
+       waveforms,
+       0x74},
+      {"E7x replaces the tremolo waveform only",
+       {"C-4 01 .. E45", "... .. .. E73", "... .. .. E74"},
+       waveforms,
+       0x45},
   };
   for (const Case& c : cases) {
     Replay replay(SongBuilder().speed(6).instrument().pattern(0, 8).rows(c.rows).build());
