@@ -79,12 +79,15 @@ TEST_F(MixKernelTest, VectorLoopsGiveTheSameBitsAsTheOneFrameLoop) {
           break;
         case 1:  // ramps in from silence
           break;
-        case 2:  // a fraction above the targets, no ramp
+        case 2: {  // a fraction above the targets on the left, the right or both, no ramp
           voice.lastLeftVolume = voice.leftVolume;
           voice.lastRightVolume = voice.rightVolume;
-          voice.currentLeft = voice.leftVolume * 256 + static_cast<int32_t>(1 + dice() % 255);
-          voice.currentRight = voice.rightVolume * 256 + static_cast<int32_t>(dice() % 256);
+          uint32_t sides = 1 + dice() % 3;
+          voice.currentLeft = voice.leftVolume * 256 + static_cast<int32_t>(sides & 1 ? 1 + dice() % 255 : 0);
+          voice.currentRight =
+              voice.rightVolume * 256 + static_cast<int32_t>(sides & 2 ? 1 + dice() % 255 : 0);
           break;
+        }
         default:  // a ramp still counting whose targets came back to the levels reached
           voice.currentLeft = voice.leftVolume * 256 + static_cast<int32_t>(dice() % 256);
           voice.currentRight = voice.rightVolume * 256 + static_cast<int32_t>(dice() % 256);
