@@ -273,8 +273,7 @@ TEST(PlayTest, TheStatusLineShowsTheRowBeingHeard) {
 }
 
 // Ctrl-C ends play at once, and a server that goes away ends it with a failure:
-// neither waits for the 30 s asked for. Play is stopped 2 s after it started, once it
-// plays.
+// neither waits for the 30 s asked for. Both come once the server plays the stream.
 TEST(PlayTest, CtrlCOrALostServerEndsPlayAtOnce) {
   SKIP_WITHOUT_PULSEAUDIO();
   for (bool serverLost : {false, true}) {
@@ -285,7 +284,12 @@ TEST(PlayTest, CtrlCOrALostServerEndsPlayAtOnce) {
     writeFile(directory / "song.xm", xm::buildXm(audibleSong()));
     Process play({VANTOR_TOOL_PATH, "play", (directory / "song.xm").string(), "--seconds", "30"},
                  server.clientEnvironment(), directory / "play.out", directory / "play.err");
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    auto playing = [&] {
+      Process list({"pactl", "list", "short", "sink-inputs"}, server.clientEnvironment(),
+                   directory / "list.out", directory / "list.err");
+      return list.wait() == 0 && !readText(directory / "list.out").empty();
+    };
+    ASSERT_TRUE(waitFor(playing, std::chrono::seconds(10))) << readText(directory / "play.err");
     if (serverLost) {
       server.kill();
     } else {
