@@ -282,6 +282,7 @@ TEST_F(ToolTest, EveryCommandHasItsOwnHelpAndTheToolItsVersion) {
 TEST_F(ToolTest, EveryCommandRunsOnTheDemoSong) {
   ToolRun info = runTool({"info", "--demo"});
   ASSERT_EQ(info.exitCode, 0) << info.errors;
+  EXPECT_TRUE(info.output.starts_with("module name: vantor demo\n")) << info.output;
   long long frames = passFrames(info.output);
   EXPECT_GT(frames, 0);
   ToolRun render = runTool({"render", "--demo", "-o", path("demo.wav")});

@@ -46,5 +46,29 @@ TEST(OptionBoundaries, EachLimitIsAcceptedAtItsEdgeAndRefusedPastIt) {
   }
 }
 
+// The help of each command states the limits that the table above checks, and a usage
+// error names the help to read.
+TEST(OptionBoundaries, TheHelpStatesTheLimitsAndAUsageErrorNamesTheHelp) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string shown;  // in the output, or for a usage error in its errors
+  };
+  const Case cases[] = {
+      {{"help", "render"},
+       "above 0 and at most 21600\n" + std::string(24, ' ') + "(6 hours, a WAV file of 3.8 GB)"},
+      {{"help", "play"}, "from 0 (silent) to 1 (full, the default)"},
+      {{"help", "play"}, "above 0 and at most 21600 (6 hours)"},
+      {{"help", "trace"}, "a whole number from 0 to 100000000"},
+      {{"--version", "render"}, "\n(vantor --help shows the commands)\n"},
+      {{"render", "--volume=1"}, "\n(vantor render --help shows how to use it)\n"},
+  };
+  for (const Case& c : cases) {
+    ToolRun run = runTool(c.arguments);
+    EXPECT_NE((run.exitCode == 0 ? run.output : run.errors).find(c.shown), std::string::npos)
+        << c.arguments[0] << " " << c.arguments[1] << ":\n"
+        << run.output << run.errors;
+  }
+}
+
 }  // namespace
 }  // namespace vantor::test

@@ -177,6 +177,7 @@ class NullSinkRecording {
     arguments.insert(arguments.end(), options.begin(), options.end());
     ToolRun play = runTool(arguments, server_.clientEnvironment());
     EXPECT_EQ(play.exitCode, 0) << play.errors;
+    EXPECT_EQ(play.errors, "") << "no status line when standard error is not a terminal";
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     recorder.stop(SIGINT);
     samples_ = samplesOf(readFileBytes(directory_ / "recorded.raw"));
@@ -252,6 +253,22 @@ TEST(PlayTest, PlayForSecondsIsHeardForThoseSeconds) {
   std::cout << "play --seconds 2: heard " << end - lag << " frames, " << heard << " s\n";
   RecordProperty("heard", std::to_string(heard));
   EXPECT_NEAR(heard, 2.0, 0.05);
+}
+
+// Volume 0.5 lies 50 dB below full volume: the loudest frame heard is far below the
+// loudest one rendered.
+TEST(PlayTest, VolumeMakesItQuieter) {
+  SKIP_WITHOUT_PULSEAUDIO();
+  NullSinkRecording recording;
+  ASSERT_TRUE(recording.record({"--seconds", "1", "--volume", "0.5"}));
+  auto loudest = [](const std::vector<int16_t>& samples) {
+    int peak = 0;
+    for (int16_t sample : samples) peak = std::max(peak, std::abs(int{sample}));
+    return peak;
+  };
+  int rendered = loudest(recording.rendered("1"));
+  ASSERT_GT(rendered, 1000);
+  EXPECT_LT(loudest(recording.samples()), rendered / 30);
 }
 
 // On a terminal the status line names the row being heard, from the row's first tick
