@@ -18,6 +18,14 @@
 // the one built with the benchmark); given more than once, each gets its own columns,
 // so that builds before and after a change are measured in one sitting. --tool-only
 // leaves out the first table.
+//
+//   vantor_bench --latency [--corpus DIR] [--rounds N] [--library LIBVANTOR]...
+//   vantor_bench --latency-table FILE TITLE
+//
+// --latency measures instead how long each command holds the game's thread (see
+// latency.h), --rounds N rounds per song (default 20), for each --library given (by
+// default the libvantor.so built with the benchmark). --latency-table prints the tables
+// of a latency run's raw lines, such as the Windows latency host prints.
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +40,7 @@
 
 #include "child_process.h"
 #include "feeder_load.h"
+#include "latency.h"
 #include "measure.h"
 #include "pass_render.h"
 #include "whole_process.h"
@@ -51,6 +60,9 @@ struct Options {
   double feederSeconds = 0;
   std::vector<std::string> tools;
   bool toolOnly = false;
+  bool latency = false;
+  int rounds = 20;
+  std::vector<std::string> libraries;
 };
 
 struct SongResult {
@@ -221,11 +233,18 @@ bool parse(int argc, char** argv, Options& options) {
       options.tools.push_back(fs::absolute(argv[++i]).string());
     } else if (flag == "--tool-only") {
       options.toolOnly = true;
+    } else if (flag == "--latency") {
+      options.latency = true;
+    } else if (flag == "--rounds" && hasValue) {
+      options.rounds = std::max(1, std::atoi(argv[++i]));
+    } else if (flag == "--library" && hasValue) {
+      options.libraries.push_back(fs::absolute(argv[++i]).string());
     } else {
       return false;
     }
   }
   if (options.tools.empty() && *VANTOR_TOOL_PATH != 0) options.tools.push_back(VANTOR_TOOL_PATH);
+  if (options.libraries.empty()) options.libraries.push_back(VANTOR_LIBRARY_PATH);
   return options.seconds > 0;
 }
 
@@ -236,12 +255,18 @@ int main(int argc, char** argv) {
     return renderOne(argv[2], std::atof(argv[3]), false);
   if (argc == 4 && std::strcmp(argv[1], "--hash-one") == 0)
     return renderOne(argv[2], std::atof(argv[3]), true);
+  if (argc == 6 && std::strcmp(argv[1], "--latency-one") == 0)
+    return latencyChild(argv[2], argv[3], argv[4], std::atoi(argv[5]));
+  if (argc == 4 && std::strcmp(argv[1], "--latency-table") == 0)
+    return printLatencyFile(argv[2], argv[3]) ? 0 : 1;
   Options options;
   if (!parse(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: %s [--corpus DIR] [--seconds S] [--repeat N] [--no-peers] [--feeder S]\n"
-                 "       [--tool VANTOR]... [--tool-only]\n",
-                 argv[0]);
+                 "       [--tool VANTOR]... [--tool-only]\n"
+                 "       %s --latency [--corpus DIR] [--rounds N] [--library LIBVANTOR]...\n"
+                 "       %s --latency-table FILE TITLE\n",
+                 argv[0], argv[0], argv[0]);
     return 2;
   }
   std::vector<fs::path> songs;
@@ -256,6 +281,10 @@ int main(int argc, char** argv) {
   }
 
   std::string self = fs::read_symlink("/proc/self/exe", error).string();
+  if (options.latency) {
+    runLatency({options.libraries, songs, options.rounds, self});
+    return 0;
+  }
   bool xmp = options.peers && onPath("xmp");
   bool openmpt = options.peers && onPath("openmpt123");
   if (options.toolOnly) {

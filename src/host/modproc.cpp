@@ -41,9 +41,11 @@ static_assert(std::is_trivially_destructible_v<Failure>, "modproc's frame owns n
 
 constexpr Failure succeeded{};
 
+// A window handle has 32 significant bits on 64-bit Windows too, and widens to a
+// pointer by sign extension, so the host's handle comes back whole from arg2.
 void storeCaption(const char* caption, uint32_t ownerWindow) {
   pellgameapi::captionText.assign(caption);  // a null caption counts as empty
-  pellgameapi::parentWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(ownerWindow));
+  pellgameapi::parentWindow = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(ownerWindow)));
 }
 
 // Each load frees the loaded song first, so a load that fails leaves none.
@@ -130,3 +132,11 @@ void VANTOR_CDECL modproc(int32_t cmd, void* arg, uint32_t arg2) {
   // host's own text. A message without %s leaves the name unread.
   if (failure.format != nullptr) pellgameapi::pellerrs::reporterror(failure.format, failure.name);
 }
+
+// C++ hosts call the entry by its C++ name, the definition above; C hosts and
+// GetProcAddress know it by the plain name, which is this second name of the same
+// code. Declared with C linkage in a namespace of its own, it may share the name.
+namespace vantor::plain {
+extern "C" VANTOR_API void VANTOR_CDECL modproc(int32_t cmd, void* arg, uint32_t arg2)
+    __attribute__((alias("_Z7modprociPvj")));
+}  // namespace vantor::plain

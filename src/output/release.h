@@ -1,6 +1,7 @@
 // Ending the stream and releasing songs. The host's thread and the feeder thread
-// meet through two one-byte flags; stopping raises stopRequested, waits for
-// renderBusy to fall and joins the thread before anything is released.
+// meet through two one-byte flags and an event; stopping raises stopRequested, sets
+// the event, which ends the feeder's wait for its next poll, waits for renderBusy to
+// fall and joins the thread before anything is released.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 namespace vantor {
 
 extern HANDLE feederThreadHandle;
+extern HANDLE feederWakeEvent;              // set by stopSong; the feeder waits on it between polls
 extern std::atomic<uint8_t> stopRequested;  // 1 asks the feeder thread to end
 extern std::atomic<uint8_t> renderBusy;     // 1 while the feeder thread is inside renderBlock
 

@@ -1,7 +1,8 @@
 // The sound stream. playSong resets the song and the player, fills the whole ring on
 // the caller's thread, starts the buffer looping silently and only then starts the
-// feeder thread, which renders every block the play cursor has left behind. A start
-// that fails anywhere leaves the player stopped and the song with its caller.
+// feeder thread, which renders every block the play cursor has left behind and waits
+// for its next poll on an event that a stop sets. A start that fails anywhere leaves
+// the player stopped and the song with its caller.
 #include "output/stream.h"
 
 #include <algorithm>
@@ -56,6 +57,9 @@ bool playSong(Song* song, IDirectSound* device, int globalFocus, int volumeContr
   if (soundBuffer->Play(0, 0, DSBPLAY_LOOPING) != DS_OK) return abandonStart(song);
 
   stopRequested.store(0);
+  // Manual reset: once a stop has set it, every later wait of the feeder ends at once.
+  feederWakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (feederWakeEvent == nullptr) return abandonStart(song);
   feederThreadHandle = CreateThread(nullptr, 0, feederThread, nullptr, 0, nullptr);
   if (feederThreadHandle == nullptr) return abandonStart(song);
   SetThreadPriority(feederThreadHandle, THREAD_PRIORITY_ABOVE_NORMAL);
@@ -74,8 +78,8 @@ DWORD WINAPI feederThread(LPVOID) {
       renderBlock();
       renderBusy.store(0);
     }
-    Sleep(feederPollMilliseconds);
-    Sleep(0);
+    // The poll interval, which a stop cuts short.
+    WaitForSingleObject(feederWakeEvent, feederPollMilliseconds);
   } while (stopRequested.load() == 0);
   return 0;
 }

@@ -9,4 +9,7 @@ namespace vantor::platform {
 // request that no call has used yet.
 void failNextCreateThread(bool fail = true);
 
+// The next CreateEventA or CreateEventW call fails in the same way.
+void failNextCreateEvent(bool fail = true);
+
 }  // namespace vantor::platform

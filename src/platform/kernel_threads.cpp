@@ -1,28 +1,29 @@
 // Threads map onto POSIX threads. A thread handle is signalled when the thread's
 // start routine has returned; waiting on it joins the thread, and closing a handle
-// that was never joined detaches it.
-#include <sched.h>
+// that was never joined detaches it. Events are a flag under a mutex.
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <thread>
 
 #include "platform/fault_injection.h"
 #include "platform/kernel_object.h"
+#include "platform/scheduling.h"
+#include "platform/timed_wait.h"
 
 namespace vantor::platform {
 
 namespace {
 
 std::atomic<bool> createThreadMustFail{false};
+std::atomic<bool> createEventMustFail{false};
+std::atomic<bool> holdNewThreads{false};
 
 // Shared by the handle and the running thread, so either may go first.
 struct ThreadState {
@@ -31,6 +32,8 @@ struct ThreadState {
   std::mutex mutex;
   std::condition_variable finishedSignal;
   bool finished = false;
+  bool held = false;  // waits to run its routine until the handle is waited for or closed
+  std::condition_variable releasedSignal;
   pid_t systemId = 0;
   int priority = THREAD_PRIORITY_NORMAL;
 };
@@ -62,6 +65,7 @@ class ThreadObject final : public KernelObject {
   explicit ThreadObject(std::shared_ptr<ThreadState> state) : state_(std::move(state)) {}
 
   ~ThreadObject() override {
+    release();
     std::lock_guard lock(joinMutex_);
     if (running_ && !joined_) pthread_detach(thread_);
   }
@@ -87,21 +91,21 @@ class ThreadObject final : public KernelObject {
   }
 
   DWORD wait(DWORD milliseconds) override {
+    release();
+    // A wait without a time-out joins at once: the system wakes the joiner when the
+    // thread has ended, one wake-up instead of one for the routine's return and one
+    // for the thread's last steps.
+    if (milliseconds == INFINITE) {
+      join();
+      return WAIT_OBJECT_0;
+    }
     {
       std::unique_lock lock(state_->mutex);
-      auto finished = [this] { return state_->finished; };
-      if (milliseconds == INFINITE) {
-        state_->finishedSignal.wait(lock, finished);
-      } else if (!state_->finishedSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), finished)) {
+      if (!waitUntilReady(lock, state_->finishedSignal, milliseconds, [this] { return state_->finished; }))
         return WAIT_TIMEOUT;
-      }
     }
     // The start routine has returned; joining only waits for the thread's last steps.
-    std::lock_guard lock(joinMutex_);
-    if (!joined_) {
-      pthread_join(thread_, nullptr);
-      joined_ = true;
-    }
+    join();
     return WAIT_OBJECT_0;
   }
 
@@ -120,6 +124,23 @@ class ThreadObject final : public KernelObject {
   static void* runThread(void* argument);
 
  private:
+  void join() {
+    std::lock_guard lock(joinMutex_);
+    if (!joined_) {
+      pthread_join(thread_, nullptr);
+      joined_ = true;
+    }
+  }
+
+  // A held thread goes on to its routine.
+  void release() {
+    {
+      std::lock_guard lock(state_->mutex);
+      state_->held = false;
+    }
+    state_->releasedSignal.notify_all();
+  }
+
   std::shared_ptr<ThreadState> state_;
   std::mutex joinMutex_;
   pthread_t thread_{};
@@ -132,7 +153,8 @@ void* ThreadObject::runThread(void* argument) {
   std::shared_ptr<ThreadState> state = std::move(*held);
   delete held;
   {
-    std::lock_guard lock(state->mutex);
+    std::unique_lock lock(state->mutex);
+    state->releasedSignal.wait(lock, [&] { return !state->held; });
     state->systemId = static_cast<pid_t>(syscall(SYS_gettid));
     if (state->priority != THREAD_PRIORITY_NORMAL) applyPriority(state->systemId, state->priority);
   }
@@ -147,6 +169,42 @@ void* ThreadObject::runThread(void* argument) {
 
 ThreadObject* threadObject(HANDLE handle) { return dynamic_cast<ThreadObject*>(kernelObject(handle)); }
 
+// Closing the handle of an event that a thread still waits for is the caller's error,
+// as it would end that wait on a freed object.
+class EventObject final : public KernelObject {
+ public:
+  EventObject(bool manualReset, bool signalled) : manualReset_(manualReset), signalled_(signalled) {}
+
+  DWORD wait(DWORD milliseconds) override {
+    std::unique_lock lock(mutex_);
+    if (!waitUntilReady(lock, signal_, milliseconds, [this] { return signalled_; })) return WAIT_TIMEOUT;
+    // An auto-reset event lets one waiter through for each SetEvent.
+    if (!manualReset_) signalled_ = false;
+    return WAIT_OBJECT_0;
+  }
+
+  void set() {
+    {
+      std::lock_guard lock(mutex_);
+      signalled_ = true;
+    }
+    signal_.notify_all();
+  }
+
+  void reset() {
+    std::lock_guard lock(mutex_);
+    signalled_ = false;
+  }
+
+ private:
+  const bool manualReset_;
+  std::mutex mutex_;
+  std::condition_variable signal_;
+  bool signalled_;
+};
+
+EventObject* eventObject(HANDLE handle) { return dynamic_cast<EventObject*>(kernelObject(handle)); }
+
 std::shared_ptr<ThreadState> newThreadState() {
   try {
     return std::make_shared<ThreadState>();
@@ -158,6 +216,8 @@ std::shared_ptr<ThreadState> newThreadState() {
 }  // namespace
 
 void failNextCreateThread(bool fail) { createThreadMustFail = fail; }
+void failNextCreateEvent(bool fail) { createEventMustFail = fail; }
+void holdNewThreadsUntilWaitedFor(bool hold) { holdNewThreads = hold; }
 
 }  // namespace vantor::platform
 
@@ -182,6 +242,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUT
   }
   state->start = start;
   state->parameter = parameter;
+  state->held = holdNewThreads.load();
   int error = 0;
   if (!object->start(error, stackSize)) {
     delete object;
@@ -215,12 +276,50 @@ int GetThreadPriority(HANDLE thread) {
   return object->priority();
 }
 
-void Sleep(DWORD milliseconds) {
-  if (milliseconds == 0) {
-    sched_yield();
-    return;
+// Only unnamed events: a name would share the event between processes.
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR name) {
+  if (name != nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  if (createEventMustFail.exchange(false)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  auto* object = new (std::nothrow) EventObject(manualReset != FALSE, initialState != FALSE);
+  if (object == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  return handleOf(object);
+}
+
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCWSTR name) {
+  if (name != nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return CreateEventA(attributes, manualReset, initialState, nullptr);
+}
+
+BOOL SetEvent(HANDLE event) {
+  EventObject* object = eventObject(event);
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  object->set();
+  return TRUE;
+}
+
+BOOL ResetEvent(HANDLE event) {
+  EventObject* object = eventObject(event);
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  object->reset();
+  return TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {

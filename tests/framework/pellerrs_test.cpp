@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "framework/reporting.h"
@@ -54,6 +55,17 @@ TEST_F(ReportErrorThrowing, PercentSignsInTheMessageReachTheLogAsText) {
   std::string logged = vantor::test::readFile(path);
   ASSERT_GE(logged.size(), 28u);
   EXPECT_EQ(logged.substr(28), "rate 100%: %s%n%d\r\n");
+}
+
+// A window handle has 32 significant bits on 64-bit Windows and widens by sign
+// extension: one with the top bit set must reach the message box whole.
+TEST(MessageBoxOwner, TheWindowOfCommandZeroIsSignExtended) {
+  char caption[] = "caption";
+  modproc(VANTOR_SET_CAPTION, caption, 0xFFFF0010u);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(parentWindow), static_cast<uintptr_t>(0xFFFFFFFFFFFF0010ull));
+  modproc(VANTOR_SET_CAPTION, caption, 0x00010010u);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(parentWindow), uintptr_t{0x00010010u});
+  modproc(VANTOR_SET_CAPTION, nullptr, 0);
 }
 
 TEST_F(ReportErrorThrowing, CopyTakesTheTextAndAssignmentAlsoReserved) {

@@ -46,6 +46,7 @@ struct TickLog {
   bool firstTickSeen = false;
   // Set by a test: the next feeder tick announces itself, lingers, then touches the song.
   std::atomic<bool> holdNextFeederTick{false};
+  std::atomic<int> heldTickMilliseconds{50};
   std::atomic<bool> insideHeldTick{false};
   std::atomic<bool> heldTickFinished{false};
   std::atomic<int> heldTickRow{-1};
@@ -60,6 +61,7 @@ inline void resetTickLog(std::thread::id fillThread) {
   tickLog.firstTick = Song{};
   tickLog.firstTickSeen = false;
   tickLog.holdNextFeederTick = false;
+  tickLog.heldTickMilliseconds = 50;
   tickLog.insideHeldTick = false;
   tickLog.heldTickFinished = false;
   tickLog.heldTickRow = -1;
@@ -75,7 +77,7 @@ inline void testTick(Song* song) {
   }
   if (!onFillThread && tickLog.holdNextFeederTick.exchange(false)) {
     tickLog.insideHeldTick = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(tickLog.heldTickMilliseconds.load()));
     tickLog.heldTickRow = song->row;  // reading a freed song here would show
     tickLog.heldTickFinished = true;
   }
@@ -125,6 +127,7 @@ class StreamFixture : public ::testing::Test {
     if (song != nullptr) freeSong(song);
     device.injectFaults({});
     platform::failNextCreateThread(false);
+    platform::failNextCreateEvent(false);
     failNextMixBufferAllocation(false);
   }
 

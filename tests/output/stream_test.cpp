@@ -223,6 +223,7 @@ TEST_F(StreamTest, FailedStartsLeaveThePlayerStoppedAndTheSongPlayable) {
        [](SoftwareDevice& d) { d.injectFaults({.createSoundBuffer = DSERR_OUTOFMEMORY}); }},
       {"mix buffer", [](SoftwareDevice&) { failNextMixBufferAllocation(); }},
       {"Play", [](SoftwareDevice& d) { d.injectFaults({.play = DSERR_BUFFERLOST}); }},
+      {"CreateEvent", [](SoftwareDevice&) { platform::failNextCreateEvent(); }},
       {"CreateThread", [](SoftwareDevice&) { platform::failNextCreateThread(); }},
   };
   for (const Case& c : cases) {

@@ -1,12 +1,15 @@
-// Threads, waits, handles and critical sections of the kernel stand-in.
+// Threads, events, waits and the timer model, handles and critical sections of the
+// kernel stand-in.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "platform/fault_injection.h"
+#include "platform/scheduling.h"
 
 namespace {
 
@@ -101,6 +104,101 @@ TEST(KernelThreads, HandlesThatWereNeverHandedOutAreRefused) {
     EXPECT_FALSE(CloseHandle(bogus));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   }
+}
+
+// Puts the timer model back to precise ticks from the clock when a test ends.
+struct TimerModelScope {
+  explicit TimerModelScope(bool ticksByHand) {
+    vantor::platform::setTimerModel(vantor::platform::TimerModel::windowsDefault);
+    vantor::platform::setTimerTicksByHand(ticksByHand);
+  }
+  ~TimerModelScope() {
+    vantor::platform::setTimerTicksByHand(false);
+    vantor::platform::setTimerModel(vantor::platform::TimerModel::precise);
+  }
+};
+
+// With the ticks given by hand nothing runs out between ticks: a sleep or a time-out
+// ends on a tick and is counted, while SetEvent ends a wait at once and is not.
+TEST(KernelThreads, UnderWindowsTicksSleepsAndTimeOutsEndOnATickAndEventsAtOnce) {
+  using namespace vantor::platform;
+  TimerModelScope scope(true);
+  uint64_t ownSleeps = sleepCallsOnThisThread();
+  HANDLE autoReset = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HANDLE manualReset = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(autoReset, nullptr);
+  ASSERT_NE(manualReset, nullptr);
+
+  struct Case {
+    const char* what;
+    std::function<DWORD()> block;  // on a thread of its own
+    std::function<void()> end;     // what the test does once that thread blocks
+    DWORD result;
+    uint64_t runOut;
+  };
+  const Case cases[] = {
+      {"Sleep(1)",
+       [] {
+         Sleep(1);
+         return DWORD{0};
+       },
+       advanceTimerTick, 0, 1},
+      {"time-out", [&] { return WaitForSingleObject(autoReset, 5); }, advanceTimerTick, WAIT_TIMEOUT, 1},
+      {"SetEvent", [&] { return WaitForSingleObject(autoReset, 5); }, [&] { SetEvent(autoReset); },
+       WAIT_OBJECT_0, 0},
+      {"manual SetEvent", [&] { return WaitForSingleObject(manualReset, 20000); },
+       [&] { SetEvent(manualReset); }, WAIT_OBJECT_0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    uint64_t runOutBefore = timedWaitsRunOut();
+    std::atomic<bool> done{false};
+    DWORD result = 0;
+    std::thread blocked([&] {
+      result = c.block();
+      done = true;
+    });
+    ASSERT_TRUE(eventually([] { return threadsInTimedWait() == 1; }));
+    std::this_thread::sleep_for(30ms);
+    EXPECT_FALSE(done) << "it ended without a tick or a signal";
+    c.end();
+    blocked.join();
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(timedWaitsRunOut() - runOutBefore, c.runOut);
+  }
+  EXPECT_EQ(WaitForSingleObject(autoReset, 0), WAIT_TIMEOUT) << "an auto-reset event let two waits through";
+  EXPECT_EQ(WaitForSingleObject(manualReset, 0), WAIT_OBJECT_0) << "a manual-reset event reset itself";
+  ResetEvent(manualReset);
+  EXPECT_EQ(WaitForSingleObject(manualReset, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(sleepCallsOnThisThread(), ownSleeps) << "another thread's Sleep was counted here";
+  CloseHandle(autoReset);
+  CloseHandle(manualReset);
+}
+
+// With the clock, Sleep(1) ends on the next 15.625 ms tick: two in a row, the second
+// starting on a tick, span a whole tick (precise ones take 2 ms).
+TEST(KernelThreads, UnderWindowsTicksTwoShortSleepsSpanATick) {
+  TimerModelScope scope(false);
+  uint64_t ownSleeps = vantor::platform::sleepCallsOnThisThread();
+  auto before = std::chrono::steady_clock::now();
+  Sleep(1);
+  Sleep(1);
+  EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::microseconds(15625));
+  EXPECT_EQ(vantor::platform::sleepCallsOnThisThread() - ownSleeps, 2u);
+}
+
+TEST(KernelThreads, AHeldThreadRunsOnlyOnceItsHandleIsWaitedFor) {
+  Gate gate;
+  gate.open = true;
+  vantor::platform::holdNewThreadsUntilWaitedFor(true);
+  HANDLE thread = startThread(gate);
+  vantor::platform::holdNewThreadsUntilWaitedFor(false);
+  ASSERT_NE(thread, nullptr);
+  std::this_thread::sleep_for(30ms);
+  EXPECT_FALSE(gate.started);
+  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+  EXPECT_TRUE(gate.finished);
+  CloseHandle(thread);
 }
 
 TEST(KernelThreads, CriticalSectionIsRecursiveAndHeldUntilTheLastLeave) {

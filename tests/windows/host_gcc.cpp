@@ -1,5 +1,5 @@
 // The start of the test host built with the MinGW-w64 GCC, for the GCC-ABI vantor.dll
-// (32-bit, and the 64-bit build for machines that run no 32-bit programs).
+// (32-bit and 64-bit).
 #include "host_scenario.h"
 
 // GCC's code calls the exported members just as the library's own code does, so the

@@ -25,11 +25,18 @@ int __getmainargs(int* argc, char*** argv, char*** environment, int expandWildca
 __declspec(dllimport) void __stdcall ExitProcess(unsigned int exitCode);
 
 // The exported constructors called as what they are in this ABI: functions that take
-// `this` in ECX, pop their stack arguments and return `this`.
-pellerrsexception* __thiscall exportedDefaultConstructor(pellerrsexception* self)
-    __asm__("??0pellerrsexception@pellgameapi@@IAE@XZ");
+// `this` (on 32-bit x86 in ECX, popping their stack arguments; on x64, where __thiscall
+// means nothing, as the first argument) and return `this`.
+#if defined(_M_X64)
+#define DEFAULT_CONSTRUCTOR_NAME "??0pellerrsexception@pellgameapi@@IEAA@XZ"
+#define COPY_CONSTRUCTOR_NAME "??0pellerrsexception@pellgameapi@@QEAA@AEAV01@@Z"
+#else
+#define DEFAULT_CONSTRUCTOR_NAME "??0pellerrsexception@pellgameapi@@IAE@XZ"
+#define COPY_CONSTRUCTOR_NAME "??0pellerrsexception@pellgameapi@@QAE@AAV01@@Z"
+#endif
+pellerrsexception* __thiscall exportedDefaultConstructor(pellerrsexception* self) __asm__(DEFAULT_CONSTRUCTOR_NAME);
 pellerrsexception* __thiscall exportedCopyConstructor(pellerrsexception* self, pellerrsexception* other)
-    __asm__("??0pellerrsexception@pellgameapi@@QAE@AAV01@@Z");
+    __asm__(COPY_CONSTRUCTOR_NAME);
 
 // The program's entry (lld-link /entry:hostStart).
 void hostStart() {

@@ -9,7 +9,8 @@
 //                                  used again from another thread
 //   vantor_host errors             exception mode: every fatal message caught as
 //                                  pellgameapi::pellerrsexception by reference and by
-//                                  value, reporterror called by the host, the exported
+//                                  value, also from modproc found with GetProcAddress,
+//                                  reporterror called by the host, the exported
 //                                  members used
 //   vantor_host msgbox             message-box mode: the process must end with 69
 //   vantor_host selftest DIR       DirectSound alone, without the plug-in: plays a
@@ -230,9 +231,24 @@ void checkReportAndMembers() {
   check(&(first = second) == &first, "pellerrs assignment returns the object");
 }
 
+// A host that finds the entry with GetProcAddress, under its plain name, and calls it
+// through the header's type: the fatal error reaches its catch clause all the same.
+void checkEntryByPlainName() {
+  void* found = GetProcAddress(GetModuleHandleA("vantor.dll"), "modproc");
+  auto entry = reinterpret_cast<vantor_modproc_fn>(found);
+  bool caught = false;
+  try {
+    if (entry != nullptr) entry(VANTOR_STOP, nullptr, 0);
+  } catch (pellerrsexception& error) {
+    caught = same(error.text, "vantor::stop; song not yet loaded.");
+  }
+  check(caught, "modproc found with GetProcAddress throws the fatal error to the host");
+}
+
 int runErrors() {
   modproc(VANTOR_SET_EXCEPTION_MODE, nullptr, VANTOR_EXCEPTION_MODE);
   expectEachFatalError();
+  checkEntryByPlainName();
   expectFatal(7, nullptr, 0, nullptr);
   expectFatal(-1, nullptr, 0, nullptr);
   checkReportAndMembers();

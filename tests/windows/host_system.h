@@ -117,6 +117,8 @@ __declspec(dllimport) HANDLE __stdcall CreateThread(void* security, size_t stack
                                                     DWORD(__stdcall* start)(void* parameter), void* parameter,
                                                     DWORD flags, DWORD* threadId);
 __declspec(dllimport) DWORD __stdcall WaitForSingleObject(HANDLE object, DWORD milliseconds);
+__declspec(dllimport) HANDLE __stdcall GetModuleHandleA(const char* name);
+__declspec(dllimport) void* __stdcall GetProcAddress(HANDLE module, const char* name);
 
 int printf(const char* format, ...);
 int fflush(struct FILE* stream);  // null: every stream

@@ -1,13 +1,19 @@
 // The exported members of the two framework classes as a host built with Microsoft's
-// C++ ABI calls them on 32-bit x86: `this` in ECX, the callee pops the stack arguments
-// (thiscall), references passed as pointers, and a constructor returns `this`. Each
-// entry does what the member does; vantor.def exports them under the decorated names.
-// The throw description hands the copy and the destructor to the host's run-time.
+// C++ ABI calls them: references passed as pointers, and a constructor returns `this`.
+// On 32-bit x86 `this` comes in ECX and the callee pops the stack arguments (thiscall);
+// x64 code has one calling convention for every function, with `this` as the first
+// argument. Each entry does what the member does; the export file (vantor.def,
+// vantor64.def) exports them under the decorated names. The throw description hands
+// the copy and the destructor to the host's run-time.
 #pragma once
 
 #include "framework/pellerrs.h"
 
+#if defined(__i386__)
 #define VANTOR_THISCALL __attribute__((thiscall))
+#else
+#define VANTOR_THISCALL
+#endif
 
 extern "C" {
 

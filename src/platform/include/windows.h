@@ -115,9 +115,18 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize, LPTHREAD
                     LPVOID parameter, DWORD creationFlags, LPDWORD threadId);
 BOOL SetThreadPriority(HANDLE thread, int priority);
 int GetThreadPriority(HANDLE thread);
+// Sleep and the time-out of a wait end as the stand-in's timer model says
+// (platform/scheduling.h): to the millisecond, or on the ticks of Windows' default timer.
 void Sleep(DWORD milliseconds);
+BOOL SwitchToThread();
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL CloseHandle(HANDLE object);
+
+// Events: unnamed only.
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCWSTR name);
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
 
 // Critical sections: recursive, like the real ones.
 struct CRITICAL_SECTION {
