@@ -167,6 +167,34 @@ TEST_F(MixKernelTest, RampsWhoseSumsRoundAreMixedFrameByFrame) {
   }
 }
 
+// A pass of five frames, 12 frames apart, that ends on the sample's last value: the
+// lanes after the last frame of its part group read nothing past the data (which the
+// address sanitizer sees), and each vector loop mixes what the one-frame loop does.
+TEST_F(MixKernelTest, PartGroupAtTheSampleEndReadsOnlyItsOwnFrames) {
+  std::vector<int16_t> values(49);
+  for (int i = 0; i < 49; ++i) values[i] = static_cast<int16_t>(100 * i);
+  SampleData sample(values, LoopNone, 0, 49);
+  auto render = [&](MixKernel kernel) {
+    EXPECT_TRUE(useMixKernel(kernel));
+    resetVoicePool();
+    Voice& voice = voicePool[0];
+    voice.sample = &sample.sample;
+    voice.stepInt = 12;
+    voice.direction = directionForward;
+    voice.leftVolume = voice.lastLeftVolume = voice.rightVolume = voice.lastRightVolume = 255;
+    voice.currentLeft = voice.currentRight = 255 * 256;
+    std::vector<float> out(2 * 6, 0.0f);
+    mixVoices(out.data(), 6);
+    return out;
+  };
+  std::vector<float> oneFrame = render(MixKernel::Portable);
+  EXPECT_EQ(oneFrame[2 * 4], 4800.0f);
+  for (MixKernel kernel : {MixKernel::Vector, MixKernel::Wide}) {
+    if (!useMixKernel(kernel)) continue;
+    EXPECT_EQ(render(kernel), oneFrame) << "kernel " << static_cast<int>(kernel);
+  }
+}
+
 // A voice at level 0 that does not ramp adds nothing and is only moved on; odd steps,
 // backward voices and odd slice lengths end where a frame-by-frame walk ends, and the
 // mix keeps what it held (a negative zero included: no zero is added to it).
