@@ -239,6 +239,8 @@ TEST_F(ToolTest, EachFailureHasItsOwnExitCode) {
     EXPECT_NE(run.errors, "");
     EXPECT_EQ(run.output, "");
   }
+  // A song cut short is told only that, none of the explanations of other refusals.
+  EXPECT_EQ(runTool({"info", refused}).errors.find("trackers"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(path("x.wav"))) << "no output is left by a failed render";
   EXPECT_FALSE(std::filesystem::exists(path("x.xm"))) << "nothing is exported of a song the loader refuses";
   ToolRun help = runTool({"--help"});
