@@ -37,6 +37,10 @@ TEST(TextbufFormat, GrowsSmallBuffersTo640AndCutsAtTheCapacity) {
   EXPECT_EQ(small.capacity, 640);
   EXPECT_STREQ(small.text, "0007-x");
 
+  textbuf edge(400);  // capacity 512, the largest that grows
+  edge.format("x");
+  EXPECT_EQ(edge.capacity, 640);
+
   textbuf large(4096);
   large.format("%d", 42);
   EXPECT_EQ(large.capacity, 4224);

@@ -57,6 +57,39 @@ TEST(LoadNotes, RefusalAndCleanLoadsAreDescribed) {
   EXPECT_EQ(text[0], '\0');
 }
 
+// A value exactly at its limit is no change, so the load notes nothing.
+TEST(LoadNotes, ValuesExactlyAtTheirLimitsAreNotNoted) {
+  XmEnvelope full = {.sustainPoint = 12, .loopStart = 12, .loopEnd = 12, .type = 7};
+  for (uint16_t x = 0; x < 12; ++x) full.points.push_back({x, 64});
+  XmInstrument instrument = XmInstrument::withSample(XmSample::eightBit({1, 2}));
+  instrument.volumeEnvelope = full;
+  instrument.panningEnvelope = full;
+  struct Case {
+    const char* name;
+    void (*shape)(XmModule&);
+  };
+  const Case cases[] = {
+      {"32 channels",
+       [](XmModule& m) {
+         m.channelCount = 32;
+         m.patterns = {XmPattern::empty(4, 32)};
+       }},
+      {"256 orders", [](XmModule& m) { m.orders.assign(256, 0); }},
+      {"BPM 1", [](XmModule& m) { m.defaultBpm = 1; }},
+      {"12 envelope points, every index 12, every value 64", [](XmModule&) {}},
+  };
+  for (const Case& c : cases) {
+    XmModule module;
+    module.patterns = {XmPattern::empty(4, 4)};
+    module.instruments = {instrument};
+    c.shape(module);
+    ASSERT_TRUE(loadFromMemory(buildXm(module))) << c.name;
+    char text[256];
+    describeLoadNotes(lastLoadNotes(), text, sizeof text);
+    EXPECT_STREQ(text, "") << c.name;
+  }
+}
+
 TEST(LoadNotes, SourceThatCannotTellItsSizeIsRefused) {
   // A position past 2^31 does not fit the tell callback's 32 bits.
   std::vector<uint8_t> start = buildXm(XmModule{});

@@ -245,6 +245,21 @@ TEST_F(MixerTest, HugeStepsPlayAtTheLargestSupportedStep) {
   }
 }
 
+// A slice longer than the longest pass, on a sample of more than 2^24 frames at
+// nearly 256 frames a frame: the first pass stops short of the far loop end, the next
+// reaches it, and the voice loops instead of stopping at a pass that would read past the data.
+TEST_F(MixerTest, LongSliceIsSplitBeforeAFarBoundary) {
+  auto* sample = new Sample{};
+  sample->length = sample->loopLength = (uint32_t{1} << 24) + 64;
+  sample->data = allocateSampleData(sample->length);
+  sample->loopMode = LoopForward;
+  samples.emplace_back(sample);
+  play(0, *sample, 0, frames(255));
+  std::vector<float> out(2 << 17);
+  mixVoices(out.data(), 1 << 17);
+  EXPECT_EQ(voicePool[0].sample, sample);
+}
+
 // 0 to 255 on the left at 44100 Hz: the increment is 1/128 exactly, the 128 ramp
 // frames use gains 0, 1/128, ..., 127/128, then 1.
 TEST_F(MixerTest, RampFromSilenceToFullRisesByOneIn128PerFrame) {

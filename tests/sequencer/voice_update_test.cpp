@@ -187,7 +187,10 @@ TEST_F(VoiceUpdateTest, StepIs32Point32FramesPerOutputFrame) {
   EXPECT_EQ(voice.stepFrac, 4294869904u);
 }
 
+// The voice keeps the pool's step of one frame a frame: a tone portamento note on an
+// untouched channel plays at it until the slide moves the period.
 TEST_F(VoiceUpdateTest, PeriodPlusOffsetOfZeroSkipsThePitchUpdateOnBothTables) {
+  channel.voice = &voicePool[0];
   for (uint16_t flags : {uint16_t{0}, LinearFrequencyTable}) {
     song.flags = flags;
     channel.period = 64;

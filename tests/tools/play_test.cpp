@@ -58,6 +58,7 @@ class PrivatePulseAudio {
                 environment_, directory / "pulseaudio.out", directory / "pulseaudio.log") {}
 
   ~PrivatePulseAudio() { daemon_.stop(SIGTERM); }
+  void kill() { daemon_.stop(SIGKILL); }
 
   bool ready() {
     return daemon_.started() &&
@@ -176,6 +177,7 @@ class NullSinkRecording {
     arguments.insert(arguments.end(), options.begin(), options.end());
     ToolRun play = runTool(arguments, server_.clientEnvironment());
     EXPECT_EQ(play.exitCode, 0) << play.errors;
+    EXPECT_EQ(play.errors, "") << "no status line when standard error is not a terminal";
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     recorder.stop(SIGINT);
     samples_ = samplesOf(readFileBytes(directory_ / "recorded.raw"));
@@ -251,6 +253,68 @@ TEST(PlayTest, PlayForSecondsIsHeardForThoseSeconds) {
   std::cout << "play --seconds 2: heard " << end - lag << " frames, " << heard << " s\n";
   RecordProperty("heard", std::to_string(heard));
   EXPECT_NEAR(heard, 2.0, 0.05);
+}
+
+// Volume 0.5 lies 50 dB below full volume: the loudest frame heard is far below the
+// loudest one rendered.
+TEST(PlayTest, VolumeMakesItQuieter) {
+  SKIP_WITHOUT_PULSEAUDIO();
+  NullSinkRecording recording;
+  ASSERT_TRUE(recording.record({"--seconds", "1", "--volume", "0.5"}));
+  auto loudest = [](const std::vector<int16_t>& samples) {
+    int peak = 0;
+    for (int16_t sample : samples) peak = std::max(peak, std::abs(int{sample}));
+    return peak;
+  };
+  int rendered = loudest(recording.rendered("1"));
+  ASSERT_GT(rendered, 1000);
+  EXPECT_LT(loudest(recording.samples()), rendered / 30);
+}
+
+// On a terminal the status line names the row being heard, from the row's first tick
+// on. 0.49 s (21609 frames) end in the first tick of row 8 (rows of 3 ticks of 882
+// frames), where the time shown is still below half a second.
+TEST(PlayTest, TheStatusLineShowsTheRowBeingHeard) {
+  SKIP_WITHOUT_PULSEAUDIO();
+  TemporaryDirectory directory;
+  PrivatePulseAudio server(directory);
+  ASSERT_TRUE(server.ready()) << readText(directory / "pulseaudio.log");
+  writeFile(directory / "song.xm", xm::buildXm(audibleSong()));
+  ToolRun play = runToolOnTerminal({"play", (directory / "song.xm").string(), "--seconds", "0.49"},
+                                   server.clientEnvironment());
+  EXPECT_EQ(play.exitCode, 0) << play.errors;
+  std::size_t last = play.errors.rfind("\rorder");
+  ASSERT_NE(last, std::string::npos) << play.errors;
+  EXPECT_TRUE(play.errors.substr(last).starts_with("\rorder   0  row   8  0:00.4"))
+      << play.errors.substr(last);
+}
+
+// Ctrl-C ends play at once, and a server that goes away ends it with a failure:
+// neither waits for the 30 s asked for. Both come once the server plays the stream.
+TEST(PlayTest, CtrlCOrALostServerEndsPlayAtOnce) {
+  SKIP_WITHOUT_PULSEAUDIO();
+  for (bool serverLost : {false, true}) {
+    SCOPED_TRACE(serverLost ? "server lost" : "Ctrl-C");
+    TemporaryDirectory directory;
+    PrivatePulseAudio server(directory);
+    ASSERT_TRUE(server.ready()) << readText(directory / "pulseaudio.log");
+    writeFile(directory / "song.xm", xm::buildXm(audibleSong()));
+    Process play({VANTOR_TOOL_PATH, "play", (directory / "song.xm").string(), "--seconds", "30"},
+                 server.clientEnvironment(), directory / "play.out", directory / "play.err");
+    auto playing = [&] {
+      Process list({"pactl", "list", "short", "sink-inputs"}, server.clientEnvironment(),
+                   directory / "list.out", directory / "list.err");
+      return list.wait() == 0 && !readText(directory / "list.out").empty();
+    };
+    ASSERT_TRUE(waitFor(playing, std::chrono::seconds(10))) << readText(directory / "play.err");
+    if (serverLost) {
+      server.kill();
+    } else {
+      play.send(SIGINT);
+    }
+    EXPECT_EQ(play.waitFor(std::chrono::seconds(5)), serverLost ? 1 : 128 + SIGINT)
+        << readText(directory / "play.err");
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 extern char** environ;
 
@@ -74,9 +75,28 @@ int Process::wait() {
   return status_;
 }
 
+int Process::waitFor(std::chrono::milliseconds limit) {
+  auto end = std::chrono::steady_clock::now() + limit;
+  while (pid_ > 0 && status_ < 0) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    } else if (std::chrono::steady_clock::now() > end) {
+      return -1;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  return status_;
+}
+
 int Process::stop(int signal) {
-  if (pid_ > 0 && status_ < 0) kill(pid_, signal);
+  send(signal);
   return wait();
+}
+
+void Process::send(int signal) {
+  if (pid_ > 0 && status_ < 0) kill(pid_, signal);
 }
 
 ToolRun runTool(const std::vector<std::string>& arguments, const Environment& environment) {
@@ -86,6 +106,31 @@ ToolRun runTool(const std::vector<std::string>& arguments, const Environment& en
   Process tool(command, environment, directory / "out", directory / "err");
   int exitCode = tool.wait();
   return {exitCode, readText(directory / "out"), readText(directory / "err")};
+}
+
+ToolRun runToolOnTerminal(const std::vector<std::string>& arguments, const Environment& environment) {
+  int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0)
+    return {-1, "", "no pseudo-terminal"};
+  std::string terminalSide = ptsname(terminal);
+  // Held open here too, so that reading never meets a terminal side that is not open yet.
+  int heldSide = open(terminalSide.c_str(), O_RDWR | O_NOCTTY);
+  std::string shown;
+  std::thread reader([&] {
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(terminal, buffer, sizeof buffer)) > 0)
+      shown.append(buffer, static_cast<std::size_t>(got));
+  });
+  TemporaryDirectory directory;
+  std::vector<std::string> command = {VANTOR_TOOL_PATH};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  Process tool(command, environment, directory / "out", terminalSide);
+  int exitCode = tool.wait();
+  close(heldSide);  // now the reader meets the end
+  reader.join();
+  close(terminal);
+  return {exitCode, readText(directory / "out"), shown};
 }
 
 bool programInstalled(const std::string& program) {

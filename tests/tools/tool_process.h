@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -39,8 +40,11 @@ class Process {
   bool started() const { return pid_ > 0; }
   // Waits for the end; the exit code, or 128 + the signal that ended it.
   int wait();
+  // The same, but waits no longer than limit; -1 if the process still runs.
+  int waitFor(std::chrono::milliseconds limit);
   // Sends the signal to this process, then waits for it.
   int stop(int signal);
+  void send(int signal);
 
  private:
   pid_t pid_ = -1;
@@ -55,6 +59,10 @@ struct ToolRun {
 
 // Runs the vantor tool with the arguments and waits for it.
 ToolRun runTool(const std::vector<std::string>& arguments, const Environment& environment = {});
+
+// The same with standard error on a pseudo-terminal: errors is what the terminal was
+// shown, as the tool wrote it.
+ToolRun runToolOnTerminal(const std::vector<std::string>& arguments, const Environment& environment = {});
 
 // Whether program is found in PATH.
 bool programInstalled(const std::string& program);

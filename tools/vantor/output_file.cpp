@@ -63,6 +63,9 @@ bool OutputFile::open(const std::string& path) {
   error_.clear();
   pending_.reserve(writeBytes);
   catchStopSignals(removeTemporaryAndExit);
+  // A file-size limit then fails the write that reaches it, which removes the
+  // temporary file, instead of ending the tool with SIGXFSZ and leaving it behind.
+  signal(SIGXFSZ, SIG_IGN);
   if (path == standardOutputPath) return openStraightThrough(path);
   std::string target;
   if (!followLink(path, target, error_)) return false;
