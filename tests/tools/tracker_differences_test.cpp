@@ -4,6 +4,7 @@
 // vantor and trackers play alike, where info names nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -454,6 +455,21 @@ TEST_F(TrackerDifferencesTest, EachRuleIsNamedWhereItIsHeardAndNotInItsNearMiss)
     if (c.both) c.both(nearMiss);
     if (c.nearOnly) c.nearOnly(nearMiss);
     EXPECT_EQ(differencesOf(nearMiss), nothingFound) << "near miss";
+
+    // Every rule reads every channel: a passage of channel 3 alone, moved to the first
+    // channel, is named there.
+    std::size_t at = c.named.find("channel 3)");
+    auto onChannel3 = [](const PlacedCell& placed) { return placed.channel == 3; };
+    if (at == std::string::npos || !std::all_of(c.heard.begin(), c.heard.end(), onChannel3)) continue;
+    std::vector<PlacedCell> moved = c.heard;
+    for (PlacedCell& placed : moved) placed.channel = 0;
+    xm::XmModule first = songWith(moved);
+    if (c.both) c.both(first);
+    std::string named = c.named;
+    named.replace(at, 9, "channel 0");
+    lines = differencesOf(first);
+    EXPECT_TRUE(lines.size() == 1 && lines[0].starts_with(named))
+        << "on channel 0: " << testing::PrintToString(lines);
   }
 }
 
