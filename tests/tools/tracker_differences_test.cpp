@@ -100,7 +100,8 @@ auto setSpeed(int speed) {
 constexpr const char* fastTrackerTitle = "a title of twenty ch";
 
 std::vector<RuleCase> ruleCases() {
-  xm::XmCell E60{0, 0, 0, 0xE, 0x60}, E61{0, 0, 0, 0xE, 0x61}, E31{0, 0, 0, 0xE, 0x31};
+  xm::XmCell E60{0, 0, 0, 0xE, 0x60}, E61{0, 0, 0, 0xE, 0x61}, E31{0, 0, 0, 0xE, 0x31},
+      E30{0, 0, 0, 0xE, 0x30};
   return {
       {"9xx beyond the sample's loop end: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0, 0x9, 0x01}}},  // 256 frames into a sample of 64
@@ -403,6 +404,10 @@ std::vector<RuleCase> ruleCases() {
       {"E3x (glissando) before a tone portamento: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, {E4, 0, 0, 0x3, 0x08}}},
        {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, {C4, 0, 0, 0x3, 0x08}}},
+       nullptr},
+      {"E3x (glissando) before a tone portamento: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, E31}, {3, 3, {E4, 0, 0, 0x3, 0x08}}},
+       {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, E30}, {3, 3, {E4, 0, 0, 0x3, 0x08}}},  // E30 switches it off
        nullptr},
       {"a note after a 9xx that started no note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
