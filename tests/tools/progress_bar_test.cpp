@@ -29,7 +29,7 @@ TEST(ProgressBar, OnATerminalItCountsTo100PercentAndIsWipedAtTheEnd) {
                   std::string(40 - filled, '.').c_str(), percent);
     expected += line;
   }
-  expected += "\r" + std::string(48, ' ') + "\r";
+  expected.append("\r").append(48, ' ').append("\r");
   EXPECT_EQ(render.errors, expected);
 }
 
