@@ -1,5 +1,5 @@
 // The places where a song sounds different in vantor than in trackers. vantor keeps
-// the replay rules of the game's own player, and some of them differ from what
+// its own replay rules, which the game's songs were made for, and some of them differ from what
 // trackers play; a place counts only where the difference can be heard.
 //
 // Each rule is one unit (tools/vantor/rules/): what it looks for, how it knows that the
