@@ -21,10 +21,8 @@ class KeyOffWithNoteDelay : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (cell.note == keyOffNote && isExtended(cell, effect::NoteDelay) &&
-          extendedValue(cell) == view.tickInRow() && (channel.updateFlags & Trigger) &&
-          withoutVolumeEnvelope(view, channel) && soundsOn(view, c) &&
-          channelLevel(channel, view.song()) >= silentLevel)
+      if (cell.note == keyOffNote && delayedNoteStartsNow(view, c) && withoutVolumeEnvelope(view, channel) &&
+          soundsOn(view, c) && channelLevel(channel, view.song()) >= silentLevel)
         heard.at(view.here(c));
     }
   }

@@ -26,9 +26,8 @@ class KeyOffWithNoteDelayEnvelope : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (cell.note != keyOffNote || !isExtended(cell, effect::NoteDelay) ||
-          extendedValue(cell) != view.tickInRow() || !(channel.updateFlags & Trigger) ||
-          withoutVolumeEnvelope(view, channel) || !view.played(c) || !soundsOn(view, c))
+      if (cell.note != keyOffNote || !delayedNoteStartsNow(view, c) || withoutVolumeEnvelope(view, channel) ||
+          !view.played(c) || !soundsOn(view, c))
         continue;
       const Sample& sample = *channel.voice->sample;
       bool oneLoopFromStart = sample.loopMode != LoopNone && sample.loopStart == 0;

@@ -27,8 +27,8 @@ class KeyOffWithNoteDelayPanning : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (cell.note != keyOffNote || !isExtended(cell, effect::NoteDelay) || !volumeColumnSetsPanning(cell) ||
-          extendedValue(cell) != view.tickInRow() || !(channel.updateFlags & Trigger) || !view.played(c))
+      if (cell.note != keyOffNote || !delayedNoteStartsNow(view, c) || !volumeColumnSetsPanning(cell) ||
+          !view.played(c))
         continue;
       if (std::abs(channel.panning - view.before(c).panning) >= audiblePanning && soundsOn(view, c) &&
           channelLevel(channel, view.song()) >= silentLevel)

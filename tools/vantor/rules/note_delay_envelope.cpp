@@ -42,8 +42,7 @@ class NoteDelayEnvelope : public Rule {
       const Envelope envelope = volumeEnvelope(*selectSource(view.song(), channel).instrument);
       Follow& follow = follows_[c];
       bool delayRow = isExtended(cell, effect::NoteDelay) && extendedValue(cell) > 0;
-      bool delayedNote = !view.rowTick() && delayRow && extendedValue(cell) == view.tickInRow() &&
-                         (channel.updateFlags & Trigger);
+      bool delayedNote = !view.rowTick() && delayRow && delayedNoteStartsNow(view, c);
       if (delayedNote) {
         // Trackers: the envelope from its first point, stepped on this very tick.
         follow = {true, view.here(c), EnvelopeState{0, 0, 0, 64, 0, 0}};

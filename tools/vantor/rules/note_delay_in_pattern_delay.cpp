@@ -23,10 +23,8 @@ class NoteDelayInPatternDelay : public Rule {
         view.savedBy() == SavedBy::otherAsFastTracker)
       return;
     for (int c = 0; c < view.channelCount(); ++c) {
-      const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (isExtended(cell, effect::NoteDelay) && extendedValue(cell) == view.tickInRow() &&
-          (channel.updateFlags & Trigger) && selectSource(view.song(), channel).sample->length > 0)
+      if (delayedNoteStartsNow(view, c) && selectSource(view.song(), channel).sample->length > 0)
         heard.at(view.here(c));
     }
   }

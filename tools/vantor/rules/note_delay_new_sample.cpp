@@ -25,9 +25,7 @@ class NoteDelayNewSample : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (!isExtended(cell, effect::NoteDelay) || extendedValue(cell) != view.tickInRow() ||
-          cell.instrument == 0 || cell.note != 0 || !(channel.updateFlags & Trigger))
-        continue;
+      if (!delayedNoteStartsNow(view, c) || cell.instrument == 0 || cell.note != 0) continue;
       const Sample& sample = *selectSource(view.song(), channel).sample;
       int32_t theirs =
           notePeriod(song, static_cast<uint8_t>(channel.note + sample.relativeNote), sample.finetune);

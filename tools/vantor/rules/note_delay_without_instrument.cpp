@@ -29,9 +29,7 @@ class NoteDelayWithoutInstrument : public Rule {
         if (cell.instrument != 0) parted_[c] = false;
         continue;
       }
-      if (!isExtended(cell, effect::NoteDelay) || extendedValue(cell) != view.tickInRow() ||
-          cell.instrument != 0 || !(channel.updateFlags & Trigger) || !view.played(c))
-        continue;
+      if (!delayedNoteStartsNow(view, c) || cell.instrument != 0 || !view.played(c)) continue;
       const Sample& sample = *selectSource(view.song(), channel).sample;
       bool changes = view.before(c).volume != sample.volume && !volumeColumnSetsVolume(cell);
       if (changes || parted_[c]) {

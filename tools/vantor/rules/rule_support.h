@@ -86,6 +86,13 @@ inline bool soundsOn(const TickView& view, int c) {
   return samplePlays(view.channel(c)) && !view.silentAhead(c);
 }
 
+// The row's EDx starts its note (or key-off) on this very tick.
+inline bool delayedNoteStartsNow(const TickView& view, int c) {
+  const NoteCell& cell = view.cell(c);
+  return isExtended(cell, effect::NoteDelay) && extendedValue(cell) == view.tickInRow() &&
+         (view.channel(c).updateFlags & Trigger);
+}
+
 // Whether a channel heard at one level or another is heard in the mix: the whole mix
 // moves by 2.5 dB or more, or the channel's own level by 6 dB or more while it is no
 // more than 12 dB below the rest (a quieter channel's change is lost among the louder
