@@ -209,6 +209,10 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
        {{0, 3, {C4, 1}}, {1, 3, {keyOff}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},  // released already
        nullptr},
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0x14, 0x03}}},  // the row's own key-off note releases it
+       nullptr},
       // Under instrument 4's envelope the release falls from 48 to 0 in 36 ticks: starting it 3
       // ticks (53 ms) early is heard, 2 ticks (35 ms) not.
       {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
