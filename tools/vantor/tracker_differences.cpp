@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "output/mixer.h"
 #include "sequencer/song_position.h"
@@ -83,6 +84,13 @@ void Findings::atCell(int rule, CellPosition cell) {
   if (recorded_.insert(cellKey(rule, cell)).second) all_.push_back({rule, false, cell, {}});
 }
 
+void Passage::add(CellPosition cell) {
+  auto same = [&](const CellPosition& named) {
+    return named.order == cell.order && named.row == cell.row && named.channel == cell.channel;
+  };
+  if (std::none_of(cells_.begin(), cells_.end(), same)) cells_.push_back(cell);
+}
+
 void Findings::forFile(int rule, std::string where) { all_.push_back({rule, true, {}, std::move(where)}); }
 
 RuleRegistration::RuleRegistration(RuleFactory factory) { registeredFactories().push_back(factory); }
@@ -118,15 +126,18 @@ void DifferenceFinder::afterTick(const TickCall& call) {
   for (int c = 0; c < count; ++c) silentAhead_[c] = silentAhead(channels[c].voice, rowFrames);
   TickView view(*song_, before_, played_, silentAhead_, call.rowTick, tickInRow_, savedBy_);
   for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
-    heard_.cells_.clear();
+    heard_.entries_.clear();
     rules_[rule]->afterTick(view, heard_);
-    for (const Heard::Entry& entry : heard_.cells_) {
+    for (const Heard::Entry& entry : heard_.entries_) {
+      std::span<const CellPosition> cells(entry.cells.data(), entry.count);
+      if (entry.passage != nullptr) cells = entry.passage->cells();
+      if (cells.empty()) continue;
       if (entry.level) {
-        int32_t& frames = levelFrames_[cellKey(static_cast<int>(rule), entry.cell)];
+        int32_t& frames = levelFrames_[cellKey(static_cast<int>(rule), cells.front())];
         frames += song_->samplesPerTick;
         if (frames < levelHeardFrames) continue;
       }
-      findings_.atCell(static_cast<int>(rule), entry.cell);
+      for (const CellPosition& cell : cells) findings_.atCell(static_cast<int>(rule), cell);
     }
   }
   for (int c = 0; c < count; ++c) {

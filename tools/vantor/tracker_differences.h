@@ -140,22 +140,47 @@ class Findings {
   std::unordered_set<uint64_t> recorded_;
 };
 
+// The cells of a passage that parts vantor from trackers, in the order played: the cell
+// that starts it (or that set the memory it repeats) and each later cell that carries it
+// on. A difference that builds up over a passage is named at all of them, from its
+// start, so that a composer who edits the cells named removes the cause, not only the
+// place where it is first heard.
+class Passage {
+ public:
+  void start(CellPosition cell) { cells_.assign(1, cell); }
+  void add(CellPosition cell);  // once, however many ticks the cell plays
+  void clear() { cells_.clear(); }
+  bool empty() const { return cells_.empty(); }
+  const std::vector<CellPosition>& cells() const { return cells_; }
+
+ private:
+  std::vector<CellPosition> cells_;
+};
+
 // Where a rule hears its difference, tick by tick. A note or a silence in one and not
 // the other, a pitch or a retrigger is heard at once; a level or a panning apart only
-// once it has lasted, on a cell's account, at least levelHeardFrames (shorter than a
-// twentieth of a second, a listener does not tell a step in level from the notes around it).
+// once it has lasted, on a cell's account (a passage's: on its first cell's), at least
+// levelHeardFrames (shorter than a twentieth of a second, a listener does not tell a
+// step in level from the notes around it).
 class Heard {
  public:
-  void at(CellPosition cell) { cells_.push_back({cell, false}); }
-  void levelAt(CellPosition cell) { cells_.push_back({cell, true}); }
+  void at(CellPosition cell) { entries_.push_back({{cell}, 1, nullptr, false}); }
+  void levelAt(CellPosition cell) { entries_.push_back({{cell}, 1, nullptr, true}); }
+  // Heard at a cell that repeats what an earlier cell set (a memory): named at both.
+  void at(CellPosition setBy, CellPosition here) { entries_.push_back({{setBy, here}, 2, nullptr, false}); }
+  // Heard at every cell of the passage; nowhere while it has none.
+  void at(const Passage& passage) { entries_.push_back({{}, 0, &passage, false}); }
+  void levelAt(const Passage& passage) { entries_.push_back({{}, 0, &passage, true}); }
 
  private:
   friend class DifferenceFinder;
   struct Entry {
-    CellPosition cell;
+    std::array<CellPosition, 2> cells;
+    std::size_t count;
+    const Passage* passage;  // read before the rule's next tick
     bool level;
   };
-  std::vector<Entry> cells_;
+  std::vector<Entry> entries_;
 };
 
 constexpr int32_t levelHeardFrames = 2205;

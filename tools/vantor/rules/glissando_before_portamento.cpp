@@ -1,5 +1,6 @@
 // E3x is read and ignored: vantor's tone portamento slides smoothly where trackers
-// slide in semitone steps. Heard where a tone portamento then slides; named at the E3x.
+// slide in semitone steps. Heard where a tone portamento then slides; named at the E3x
+// and at the tone portamento.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -27,7 +28,7 @@ class GlissandoBeforePortamento : public Rule {
       const Channel& channel = view.channel(c);
       if (glissando.on && (isTonePortamentoRow(cell) || volumeColumnPortamento(cell)) &&
           sounding(channel.voice) && view.before(c).period != channel.portaTarget)
-        heard.at(glissando.cell);
+        heard.at(glissando.cell, view.here(c));
     }
   }
 

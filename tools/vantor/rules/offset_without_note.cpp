@@ -1,6 +1,6 @@
 // A 9xx on a row that starts no note (no note, or a tone portamento) leaves its offset
 // waiting on the channel's voice in vantor, and the channel's next note starts there.
-// Trackers start that note at the sample's beginning. Named at the note.
+// Trackers start that note at the sample's beginning. Named at the note and at the 9xx.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -20,15 +20,19 @@ class OffsetWithoutNote : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
+      if (view.rowTick() && cell.effect == effect::SampleOffset) offsetBy_[c] = view.here(c);
       uint32_t offset = view.before(c).voiceStartOffset;
       if (offset == 0 || !(channel.updateFlags & Trigger) || cell.effect == effect::SampleOffset) continue;
       // Effect ticks start notes for EDx; retriggers restart what plays.
       if (!view.rowTick() && !isExtended(cell, effect::NoteDelay)) continue;
       const Sample& sample = *selectSource(view.song(), channel).sample;
       if (sample.length > 0 && uint64_t{offset} < uint64_t{sample.loopStart} + sample.loopLength)
-        heard.at(view.here(c));
+        heard.at(offsetBy_[c], view.here(c));
     }
   }
+
+ private:
+  std::array<CellPosition, channelTableSize> offsetBy_{};  // the channel's last 9xx
 };
 
 const RuleRegistration registered(make<OffsetWithoutNote>);

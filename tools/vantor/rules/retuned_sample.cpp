@@ -1,6 +1,7 @@
 // E5x rewrites the finetune of the sample itself in vantor, and every later note of the
 // sample plays with it; trackers keep the sample's finetune for notes without E5x.
-// Heard at such a note where the two pitches lie 15 cents or more apart.
+// Heard at such a note where the two pitches lie 15 cents or more apart, while the note
+// sounds and stands out enough for its pitch to be heard; named there and at the E5x.
 #include <unordered_map>
 
 #include "rule_support.h"
@@ -35,17 +36,21 @@ class RetunedSample : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (isExtended(cell, effect::SetFinetune) || !(channel.updateFlags & Trigger)) continue;
       const Sample* sample = selectSource(view.song(), channel).sample;
+      if (isExtended(cell, effect::SetFinetune)) retunedBy_[sample] = view.here(c);
+      if (isExtended(cell, effect::SetFinetune) || !(channel.updateFlags & Trigger)) continue;
       auto own = ownFinetune_.find(sample);
       if (own == ownFinetune_.end() || sample->length == 0) continue;
       int32_t trackersPeriod = notePeriod(song, channel.realNote, own->second);
-      if (centsApart(song, channel.notePeriod, trackersPeriod) >= audibleCents) heard.at(view.here(c));
+      if (centsApart(song, channel.notePeriod, trackersPeriod) >= audibleCents && soundsOn(view, c) &&
+          pitchHeardInMix(view, c, channelLevel(channel, song)))
+        heard.at(retunedBy_[sample], view.here(c));
     }
   }
 
  private:
   std::unordered_map<const Sample*, int> ownFinetune_;
+  std::unordered_map<const Sample*, CellPosition> retunedBy_;  // the last E5x of each sample
 };
 
 const RuleRegistration registered(make<RetunedSample>);

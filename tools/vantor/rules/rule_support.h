@@ -162,12 +162,14 @@ constexpr double fadeTailLevel = 0.1;
 inline bool inFadeTail(double vantor, double trackers) { return std::max(vantor, trackers) < fadeTailLevel; }
 
 // Where a rule has found a level heard in the mix: at once where one of the two is
-// silent (a sound against none), else once the difference has lasted.
-inline void recordLevel(Heard& heard, CellPosition cell, double vantor, double trackers) {
+// silent (a sound against none), else once the difference has lasted. At a cell or a
+// Passage.
+template <typename Where>
+void recordLevel(Heard& heard, const Where& where, double vantor, double trackers) {
   if (std::min(vantor, trackers) < silentLevel / audibleStep) {
-    heard.at(cell);
+    heard.at(where);
   } else {
-    heard.levelAt(cell);
+    heard.levelAt(where);
   }
 }
 

@@ -1,7 +1,8 @@
 // 900 takes the offset of the last 9xx. vantor's memory keeps any 9xx, also one on a row
 // that started no note (no note, a tone portamento, or the volume column's Fx); trackers
 // keep only the offset of a 9xx that started its note. Followed beside the replay; heard
-// at a 900 whose note starts at another offset than in trackers.
+// at a 900 whose note starts at another offset than in trackers, named there and at the
+// 9xx whose offset it repeats.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -29,6 +30,7 @@ class SampleOffsetMemory : public Rule {
       bool started = (channel.updateFlags & Trigger) != 0;
       if (cell.effectParam != 0) {
         if (started) trackersMemory_[c] = cell.effectParam;
+        setBy_[c] = view.here(c);
         continue;
       }
       const Sample& sample = *selectSource(view.song(), channel).sample;
@@ -37,12 +39,13 @@ class SampleOffsetMemory : public Rule {
       uint64_t ours = uint64_t{static_cast<uint32_t>(channel.sampleOffsetMemory)} * offsetUnit;
       if (started && ours != theirs && ours < end && soundsOn(view, c) &&
           channelLevel(channel, view.song()) >= silentLevel)
-        heard.at(view.here(c));
+        heard.at(setBy_[c], view.here(c));
     }
   }
 
  private:
   std::array<uint8_t, channelTableSize> trackersMemory_{};
+  std::array<CellPosition, channelTableSize> setBy_{};  // the last 9xx with an offset
 };
 
 const RuleRegistration registered(make<SampleOffsetMemory>);

@@ -2,7 +2,8 @@
 // to the note the channel last played, with or without a portamento: there the pitch
 // stays. Trackers slide to the note that the last tone portamento with a note gave, also
 // after a plain note since. Followed beside the replay; heard where the two targets lie
-// 15 cents or more apart and the slide moves, while the note sounds.
+// 15 cents or more apart and the slide moves, while the note sounds; named there and at
+// the tone portamento that gave trackers' target.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -29,6 +30,7 @@ class TonePortamentoTarget : public Rule {
       if (!portamento) continue;
       if (givesNote(cell)) {
         trackersTarget_[c] = channel.portaTarget;
+        targetBy_[c] = view.here(c);
         continue;
       }
       int32_t theirs = trackersTarget_[c];
@@ -36,12 +38,13 @@ class TonePortamentoTarget : public Rule {
           centsApart(song, channel.portaTarget, theirs) >= audibleCents &&
           centsApart(song, channel.period, theirs) >= audibleCents && soundsOn(view, c) &&
           pitchHeardInMix(view, c, channelLevel(channel, song)))
-        heard.at(view.here(c));
+        heard.at(targetBy_[c], view.here(c));
     }
   }
 
  private:
   std::array<int32_t, channelTableSize> trackersTarget_{};  // 0: no tone portamento with a note yet
+  std::array<CellPosition, channelTableSize> targetBy_{};
 };
 
 const RuleRegistration registered(make<TonePortamentoTarget>);

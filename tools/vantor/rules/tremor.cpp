@@ -4,7 +4,8 @@
 // left silent stays silent after the effect until the volume is set (in a song another
 // program saved under FastTracker 2's name, one tracker sounds again as vantor does).
 // Followed beside the replay; heard on every tick where the two disagree while the
-// channel sounds; named at the Txy cell, the last one when the silence outlasts it.
+// channel sounds; named at the Txy cells since the instrument number that restarted the
+// count, the first of which set it running.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -29,9 +30,9 @@ class Tremor : public Rule {
       bool tremor = cell.effect == effect::Tremor;
       if (view.rowTick()) {
         // An instrument number restores the volume and restarts the count, as in vantor.
-        if (cell.instrument != 0) trackers = {0, false, trackers.cell};
+        if (cell.instrument != 0) trackers = {0, false, {}};
         if (volumeColumnSetsVolume(cell) || cell.effect == effect::SetVolume) trackers.silent = false;
-        if (tremor) trackers.cell = view.here(c);
+        if (tremor) trackers.passage.add(view.here(c));
       } else if (tremor) {
         trackers.silent = trackers.position >= channel.tremorOnTicks;
         if (++trackers.position >= channel.tremorOnTicks + channel.tremorOffTicks) trackers.position = 0;
@@ -40,7 +41,7 @@ class Tremor : public Rule {
       if (!tremor && !trackers.silent) continue;
       bool silent = tremor && channel.volume + channel.volumeOffset <= 0;
       if (silent != trackers.silent && soundsOn(view, c) && channelLevel(channel, view.song()) >= silentLevel)
-        heard.at(trackers.cell);
+        heard.at(trackers.passage);
     }
   }
 
@@ -48,7 +49,7 @@ class Tremor : public Rule {
   struct Trackers {
     uint8_t position;  // effect ticks into the on and off cycle
     bool silent;       // on the tick just played, or left so by the tremor
-    CellPosition cell;
+    Passage passage;
   };
   std::array<Trackers, channelTableSize> trackers_{};
 };

@@ -41,49 +41,7 @@ class VolumeColumnSlideOnRowTick : public Rule {
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
-    for (int c = 0; c < view.channelCount(); ++c) {
-      const NoteCell& cell = view.cell(c);
-      const Channel& channel = view.channel(c);
-      Trackers& trackers = trackers_[c];
-      int32_t panning = std::clamp<int32_t>(channel.panning, 0, 255);
-      bool volumeSlide = slides(cell, slideDown) || slides(cell, slideUp);
-      bool panningSlide = slides(cell, panLeft) || slides(cell, panRight);
-      int step = cell.volume & 0x0F;
-      int32_t volumeMoved = channel.volume - view.before(c).volume;
-      int32_t panningMoved = panning - std::clamp<int32_t>(view.before(c).panning, 0, 255);
-      if (view.rowTick()) {
-        // An instrument number gives both the sample's volume and panning first; a set
-        // volume or panning brings them together again; other changes move both alike,
-        // so trackers keep their distance after the slide.
-        const Sample& sample = *selectSource(view.song(), channel).sample;
-        if (volumeSlide && !setsVolume(cell)) {
-          if (cell.instrument != 0) trackers.volume = sample.volume;
-          trackers.cell = view.here(c);
-        } else if (cell.instrument != 0 || setsVolume(cell) || volumeColumnSetsVolume(cell)) {
-          trackers.volume = channel.volume;
-        } else {
-          trackers.volume = std::clamp(trackers.volume + volumeMoved, 0, 64);
-        }
-        if (panningSlide && !setsPanning(cell)) {
-          if (cell.instrument != 0)
-            trackers.panning = static_cast<int32_t>(std::min<uint32_t>(sample.panning, 255));
-          trackers.cell = view.here(c);
-        } else if (cell.instrument != 0 || setsPanning(cell) || volumeColumnSetsPanning(cell)) {
-          trackers.panning = panning;
-        } else {
-          trackers.panning = std::clamp(trackers.panning + panningMoved, 0, 255);
-        }
-      } else {
-        if (slides(cell, slideDown)) trackers.volume = std::max(trackers.volume - step, 0);
-        if (slides(cell, slideUp)) trackers.volume = std::min(trackers.volume + step, 64);
-        if (slides(cell, panLeft)) trackers.panning = std::max(trackers.panning - step, 0);
-        if (slides(cell, panRight)) trackers.panning = std::min(trackers.panning + step, 255);
-        if (volumeSlide && isVolumeSlideEffect(cell))
-          trackers.volume = slideByMemory(trackers.volume, channel);
-        if (!volumeSlide) trackers.volume = std::clamp(trackers.volume + volumeMoved, 0, 64);
-        if (!panningSlide) trackers.panning = std::clamp(trackers.panning + panningMoved, 0, 255);
-      }
-    }
+    for (int c = 0; c < view.channelCount(); ++c) follow(view, c);
     // Channels that slide together move the mix together.
     const Song& song = view.song();
     MixLevels levels = mixLevels(view);
@@ -102,17 +60,70 @@ class VolumeColumnSlideOnRowTick : public Rule {
       bool panningHeard =
           std::abs(trackers.panning - std::clamp<int32_t>(channel.panning, 0, 255)) >= audiblePanning &&
           channelLevel(channel, song) >= silentLevel;
-      if (volumeHeard) recordLevel(heard, trackers.cell, levels.vantor[c], levels.trackers[c]);
-      if (panningHeard) heard.levelAt(trackers.cell);
+      if (volumeHeard) recordLevel(heard, trackers.passage, levels.vantor[c], levels.trackers[c]);
+      if (panningHeard) heard.levelAt(trackers.passage);
     }
   }
 
  private:
+  // The slides that part the two, from the first slide after they last agreed: each
+  // slide row adds its cell.
   struct Trackers {
     int32_t volume;
     int32_t panning;
-    CellPosition cell;
+    Passage passage;
   };
+
+  void follow(const TickView& view, int c) {
+    const NoteCell& cell = view.cell(c);
+    const Channel& channel = view.channel(c);
+    Trackers& trackers = trackers_[c];
+    int32_t panning = std::clamp<int32_t>(channel.panning, 0, 255);
+    bool volumeSlide = slides(cell, slideDown) || slides(cell, slideUp);
+    bool panningSlide = slides(cell, panLeft) || slides(cell, panRight);
+    int step = cell.volume & 0x0F;
+    int32_t volumeMoved = channel.volume - view.before(c).volume;
+    int32_t panningMoved = panning - std::clamp<int32_t>(view.before(c).panning, 0, 255);
+    if (view.rowTick()) {
+      // An instrument number gives both the sample's volume and panning first; a set
+      // volume or panning brings them together again; other changes move both alike,
+      // so trackers keep their distance after the slide.
+      const Sample& sample = *selectSource(view.song(), channel).sample;
+      bool volumeStep = volumeSlide && !setsVolume(cell);
+      bool panningStep = panningSlide && !setsPanning(cell);
+      if (volumeStep) {
+        if (cell.instrument != 0) trackers.volume = sample.volume;
+      } else if (cell.instrument != 0 || setsVolume(cell) || volumeColumnSetsVolume(cell)) {
+        trackers.volume = channel.volume;
+      } else {
+        trackers.volume = std::clamp(trackers.volume + volumeMoved, 0, 64);
+      }
+      if (panningStep) {
+        if (cell.instrument != 0)
+          trackers.panning = static_cast<int32_t>(std::min<uint32_t>(sample.panning, 255));
+      } else if (cell.instrument != 0 || setsPanning(cell) || volumeColumnSetsPanning(cell)) {
+        trackers.panning = panning;
+      } else {
+        trackers.panning = std::clamp(trackers.panning + panningMoved, 0, 255);
+      }
+      if (volumeStep || panningStep) trackers.passage.add(view.here(c));
+    } else {
+      if (slides(cell, slideDown)) trackers.volume = std::max(trackers.volume - step, 0);
+      if (slides(cell, slideUp)) trackers.volume = std::min(trackers.volume + step, 64);
+      if (slides(cell, panLeft)) trackers.panning = std::max(trackers.panning - step, 0);
+      if (slides(cell, panRight)) trackers.panning = std::min(trackers.panning + step, 255);
+      if (volumeSlide && isVolumeSlideEffect(cell)) trackers.volume = slideByMemory(trackers.volume, channel);
+      if (!volumeSlide) trackers.volume = std::clamp(trackers.volume + volumeMoved, 0, 64);
+      if (!panningSlide) trackers.panning = std::clamp(trackers.panning + panningMoved, 0, 255);
+    }
+    // Where the two agree, the passage has ended, and until a slide parts them again
+    // trackers play what vantor plays (also a volume above 64, which is not this rule's).
+    if (trackers.volume == channel.volume && trackers.panning == panning) trackers.passage.clear();
+    if (trackers.passage.empty()) {
+      trackers.volume = channel.volume;
+      trackers.panning = panning;
+    }
+  }
 
   static bool isVolumeSlideEffect(const NoteCell& cell) {
     return cell.effect == effect::VolumeSlide || cell.effect == effect::TonePortamentoVolumeSlide ||
