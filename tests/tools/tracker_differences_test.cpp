@@ -476,6 +476,29 @@ std::vector<RuleCase> ruleCases() {
         {4, 3, {0, 0, 0x62}},
         {5, 3, {0, 0, 0x62}}},
        nullptr},
+      // Trackers slide to E-4 at F1's speed, 128 periods a tick (F1 and 3xx each slide once);
+      // vantor at 304's, 32. With 310 the two speeds are one.
+      {"volume-column tone portamento (Fx) with 3xx in the same cell: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1, 0x3, 0x04}}},
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1, 0x3, 0x10}}},
+       nullptr},
+      // The speeds part silently on a slide to the note that plays; the 300 after it slides
+      // with them, and both cells are named. A 310 gives the speed again.
+      {"volume-column tone portamento (Fx) with 3xx in the same cell: 2 cells (order 1 row 1 channel 3, "
+       "order 1 "
+       "row 3 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, {C4, 0, 0xF1, 0x3, 0x04}}, {3, 3, {E4, 0, 0, 0x3, 0x00}}},
+       {{0, 3, {C4, 1}}, {1, 3, {C4, 0, 0xF1, 0x3, 0x04}}, {3, 3, {E4, 0, 0, 0x3, 0x10}}},
+       nullptr},
+      // C7F plays 6 dB louder than trackers' 64; C50 2 dB, too little to hear. Nor is either
+      // construct of a volume slide named at a cell of the song (order 0 row 0 holds a bass note).
+      {"Cxx above 64: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0xC, 0x7F}}},
+       {{0, 3, {C4, 1, 0, 0xC, 0x50}}},
+       nullptr,
+       [](xm::XmModule& module) {
+         module.patterns[0].at(0, 0) = {25, 2};
+       }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},
