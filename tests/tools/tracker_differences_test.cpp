@@ -476,6 +476,28 @@ std::vector<RuleCase> ruleCases() {
         {4, 3, {0, 0, 0x62}},
         {5, 3, {0, 0, 0x62}}},
        nullptr},
+      // At speed 2, A80's memory slides trackers up 8 and the column down 4 on the effect tick:
+      // 4 a row, where vantor's row tick takes the 4 back. With A02 trackers slide down 3 a row and
+      // vantor 4, 1.5 dB apart after seven rows.
+      {"volume-column slide (6x, 7x, Dx, Ex): 7 cells (order 1 row 1 channel 3, order 1 row 2 channel 3, "
+       "order 1 row 3 channel 3, ...) — ",
+       {{0, 3, {C4, 1, 0x30}},
+        {1, 3, {0, 0, 0x64, 0xA, 0x80}},
+        {2, 3, {0, 0, 0x64, 0xA, 0x80}},
+        {3, 3, {0, 0, 0x64, 0xA, 0x80}},
+        {4, 3, {0, 0, 0x64, 0xA, 0x80}},
+        {5, 3, {0, 0, 0x64, 0xA, 0x80}},
+        {6, 3, {0, 0, 0x64, 0xA, 0x80}},
+        {7, 3, {0, 0, 0x64, 0xA, 0x80}}},
+       {{0, 3, {C4, 1}},
+        {1, 3, {0, 0, 0x61, 0xA, 0x02}},
+        {2, 3, {0, 0, 0x61, 0xA, 0x02}},
+        {3, 3, {0, 0, 0x61, 0xA, 0x02}},
+        {4, 3, {0, 0, 0x61, 0xA, 0x02}},
+        {5, 3, {0, 0, 0x61, 0xA, 0x02}},
+        {6, 3, {0, 0, 0x61, 0xA, 0x02}},
+        {7, 3, {0, 0, 0x61, 0xA, 0x02}}},
+       setSpeed(2)},
       // Trackers slide to E-4 at F1's speed, 128 periods a tick (F1 and 3xx each slide once);
       // vantor at 304's, 32. With 310 the two speeds are one.
       {"volume-column tone portamento (Fx) with 3xx in the same cell: 1 cell (order 1 row 2 channel 3) — ",
@@ -499,6 +521,34 @@ std::vector<RuleCase> ruleCases() {
        [](xm::XmModule& module) {
          module.patterns[0].at(0, 0) = {25, 2};
        }},
+      // Under instrument 4's envelope, released from 48 to 24 within the second: half, heard;
+      // to 25, not.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope.points = {{0, 64}, {4, 48}, {20, 24}, {400, 0}};
+       },
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].y = 25; }},
+      // Instrument 2 takes the auto-vibrato of instrument 1 at another rate: another shape;
+      // at the same rate, the same.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
+       [](xm::XmModule& module) {
+         for (xm::XmInstrument& instrument : module.instruments) {
+           instrument.vibratoDepth = 8;
+           instrument.vibratoRate = 20;
+         }
+         module.instruments[1].vibratoRate = 40;
+       },
+       [](xm::XmModule& module) { module.instruments[1].vibratoRate = 20; }},
+      // ED0 holds back a note of instrument 2 on a channel that has not played; without an
+      // instrument number, trackers play it at the channel's volume 0.
+      {"ED0: 1 cell (order 1 row 2 channel 3) — ",
+       {{2, 3, {D4, 2, 0, 0xE, 0xD0}}},
+       {{2, 3, {D4, 0, 0, 0xE, 0xD0}}},
+       nullptr},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},
