@@ -549,6 +549,13 @@ std::vector<RuleCase> ruleCases() {
        {{2, 3, {D4, 2, 0, 0xE, 0xD0}}},
        {{2, 3, {D4, 0, 0, 0xE, 0xD0}}},
        nullptr},
+      // Channel 3 has had no instrument number: trackers have nothing to play, vantor plays D-4
+      // with instrument 1 at volume 0 until the instrument number gives it the sample's 64.
+      // After an instrument number alone, trackers play the note with it too.
+      {"a note on a channel that has had no instrument number: 1 cell (order 1 row 1 channel 3) — ",
+       {{1, 3, {D4}}, {2, 3, {0, 1}}},
+       {{0, 3, {0, 1}}, {1, 3, {D4}}, {2, 3, {0, 1}}},
+       nullptr},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},
