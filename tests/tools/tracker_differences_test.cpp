@@ -556,6 +556,19 @@ std::vector<RuleCase> ruleCases() {
        {{1, 3, {D4}}, {2, 3, {0, 1}}},
        {{0, 3, {0, 1}}, {1, 3, {D4}}, {2, 3, {0, 1}}},
        nullptr},
+      // Without a note trackers play on: vantor's restart is heard where the sample's first
+      // half plays once before its loop, not where the sample is one loop from its start.
+      {"9xx beyond the sample's loop end: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x01}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x01}}},
+       [](xm::XmModule& module) {
+         module.instruments[0].samples[0].loopStart = 32;
+         module.instruments[0].samples[0].loopLength = 32;
+       },
+       [](xm::XmModule& module) {
+         module.instruments[0].samples[0].loopStart = 0;
+         module.instruments[0].samples[0].loopLength = 64;
+       }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},
@@ -707,10 +720,10 @@ TEST_F(TrackerDifferencesTest, CheckListsEveryFindingAndEverySongThatDoesNotLoad
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.output, offset +
                             ":1:2:3: 9xx beyond the sample's loop end: vantor restarts the playing sample; "
-                            "trackers are silent\n" +
+                            "trackers are silent (without a note in the row, they play on)\n" +
                             offset +
                             ":1:4:3: 9xx beyond the sample's loop end: vantor restarts the playing sample; "
-                            "trackers are silent\n" +
+                            "trackers are silent (without a note in the row, they play on)\n" +
                             stereoFile +
                             ": stereo samples (1 sample (instrument 2 sample 0)): vantor plays both channels "
                             "one after the other "

@@ -1,6 +1,9 @@
 // 9xx at or beyond the loop end (the end, without a loop) cancels the note and rewinds
-// whatever the channel's voice plays; trackers cut the note instead. Heard where a
-// sample sounds after the row.
+// whatever the channel's voice plays. Trackers start the row's note there, past its end,
+// which leaves it silent; without a note to start they play on where the sample is. Heard
+// where a sample sounds after the row: with a note, at all; without one, where the
+// sample's start sounds otherwise than where it plays (a sample that is one loop from its
+// start only shifts its phase).
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -11,18 +14,23 @@ class SampleOffsetBeyondLoopEnd : public Rule {
  public:
   const RuleText& text() const override {
     static const RuleText words = {"9xx beyond the sample's loop end", "vantor restarts the playing sample",
-                                   "trackers are silent", "keep offsets below the loop end"};
+                                   "trackers are silent (without a note in the row, they play on)",
+                                   "keep offsets below the loop end"};
     return words;
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       // The row may have given the rewound voice a volume again.
-      if (view.cell(c).effect == effect::SampleOffset && (channel.updateFlags & Rewind) &&
-          sounding(channel.voice))
-        heard.at(view.here(c));
+      if (cell.effect != effect::SampleOffset || !(channel.updateFlags & Rewind) || !sounding(channel.voice))
+        continue;
+      bool startsNote = givesNote(cell) && !isTonePortamentoRow(cell) && !volumeColumnPortamento(cell);
+      const Sample& sample = *channel.voice->sample;
+      bool oneLoopFromStart = sample.loopMode != LoopNone && sample.loopStart == 0;
+      if (startsNote || !oneLoopFromStart) heard.at(view.here(c));
     }
   }
 };
