@@ -154,11 +154,13 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[0].volumeEnvelope = {
              .points = {{0, 64}, {10, 32}, {20, 0}}, .sustainPoint = 1, .type = 3};
        }},
-      // Instrument 4 has a volume envelope, instrument 2 plays as instrument 1 does.
+      // Instrument 4's sample at volume 16 is heard against trackers' 64; at 64, only its
+      // envelope differs, and one player takes it as vantor does.
       {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 4}}},
-       {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
-       nullptr},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 4}}},
+       [](xm::XmModule& module) { module.instruments[3].samples[0].volume = 16; },
+       [](xm::XmModule& module) { module.instruments[3].samples[0].volume = 64; }},
       // With a key-off in the row, vantor fades at instrument 5's rate, trackers at 4's: 8 ticks
       // to silence against 64. Near miss: rates a tick apart, until a new note a row later ends
       // the fade in both.
@@ -569,6 +571,15 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[0].samples[0].loopStart = 0;
          module.instruments[0].samples[0].loopLength = 64;
        }},
+      // A retrigger of a note at volume 0 starts nothing that is heard.
+      {"E90 without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
+       {{0, 3, {C4, 1, 0x10}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
+       nullptr},
+      {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
+       {{0, 3, {C4, 1, 0x10, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
+       nullptr},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

@@ -1,12 +1,12 @@
 // An instrument number without a note (or with a key-off) gives the sample that plays
 // on the new instrument's volume, envelopes and fadeout; trackers keep the playing
 // instrument until the next note. Heard where the two instruments would make the note
-// sound otherwise: another volume or panning, or other envelopes or auto-vibrato, or,
-// with a key-off in the same row, another fadeout, followed until the next note. (Without
-// one, the fadeouts count only after a later key-off, when the next note has most often
-// come.) An
-// instrument number that names no instrument with samples gives vantor's note the
-// volume 0, while trackers play on.
+// sound otherwise: another volume or panning, or another auto-vibrato where the note's
+// pitch stands out, or, with a key-off in the same row, another fadeout, followed until
+// the next note. (Without one, the fadeouts count only after a later key-off, when the
+// next note has most often come. Other envelopes alone are not named: one player takes
+// the new instrument's, as vantor does.) An instrument number that names no instrument
+// with samples gives vantor's note the volume 0, while trackers play on.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -14,18 +14,6 @@ namespace vantor::tool::rules {
 namespace {
 
 constexpr int audiblePanning = 64;
-
-bool sameEnvelope(const Envelope& a, const Envelope& b) {
-  if ((a.type & EnvelopeOn) != (b.type & EnvelopeOn)) return false;
-  if ((a.type & EnvelopeOn) == 0) return true;
-  if (a.type != b.type || a.pointCount != b.pointCount) return false;
-  if ((a.type & EnvelopeSustain) && a.sustainPoint != b.sustainPoint) return false;
-  if ((a.type & EnvelopeLoop) && (a.loopStart != b.loopStart || a.loopEnd != b.loopEnd)) return false;
-  for (int i = 0; i < a.pointCount && i < envelopePointSlots; ++i) {
-    if (a.points[i].x != b.points[i].x || a.points[i].y != b.points[i].y) return false;
-  }
-  return true;
-}
 
 bool sameAutoVibrato(const Instrument& a, const Instrument& b) {
   if (a.vibratoDepth == 0 || b.vibratoDepth == 0) return a.vibratoDepth == b.vibratoDepth;
@@ -66,11 +54,9 @@ class InstrumentWithoutNote : public Rule {
       bool panningHeard =
           std::abs(static_cast<int>(std::min<uint32_t>(ours.sample->panning, 255)) -
                    static_cast<int>(std::min<uint32_t>(played.panning, 255))) >= audiblePanning;
-      bool shapeHeard =
-          !sameEnvelope(volumeEnvelope(*ours.instrument), volumeEnvelope(*theirs.instrument)) ||
-          !sameEnvelope(panningEnvelope(*ours.instrument), panningEnvelope(*theirs.instrument)) ||
-          !sameAutoVibrato(*ours.instrument, *theirs.instrument);
-      if (volumeHeard || panningHeard || shapeHeard) heard.at(view.here(c));
+      bool vibratoHeard = !sameAutoVibrato(*ours.instrument, *theirs.instrument) &&
+                          pitchHeardInMix(view, c, channelLevel(channel, song));
+      if (volumeHeard || panningHeard || vibratoHeard) heard.at(view.here(c));
       bool keyOff = cell.note == keyOffNote || (cell.effect == effect::KeyOff && cell.effectParam == 0);
       if (keyOff && ours.instrument->fadeout != theirs.instrument->fadeout) {
         Fade& fade = fades_[c];

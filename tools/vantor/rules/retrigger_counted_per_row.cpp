@@ -50,8 +50,10 @@ class RetriggerCountedPerRow : public Rule {
       trackerRetriggers = true;
     }
     bool vantorRetriggers = !rowTick && (channel.updateFlags & Trigger);
+    // A retrigger is heard where the note it starts again would sound.
     return trackerRetriggers != vantorRetriggers && view.played(c) &&
-           selectSource(view.song(), channel).sample->length > 0;
+           selectSource(view.song(), channel).sample->length > 0 &&
+           channelLevel(channel, view.song()) >= silentLevel;
   }
 
   std::array<Count, channelTableSize> counts_{};

@@ -1,4 +1,5 @@
 // E90 never retriggers in vantor; trackers start the last note again on the row tick.
+// Heard where the note started again would sound.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -20,7 +21,8 @@ class RetriggerZero : public Rule {
       const Channel& channel = view.channel(c);
       if (isExtended(cell, effect::Retrigger) && extendedValue(cell) == 0 &&
           !(channel.updateFlags & Trigger) && view.played(c) &&
-          selectSource(view.song(), channel).sample->length > 0)
+          selectSource(view.song(), channel).sample->length > 0 &&
+          channelLevel(channel, view.song()) >= silentLevel)
         heard.at(view.here(c));
     }
   }
