@@ -580,6 +580,15 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 1, 0x10, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        nullptr},
+      // Instrument 2's sample lies hard left: heard, but not where G00 has silenced the song.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
+       {{0, 3, {C4, 1}}, {1, 0, {0, 0, 0, 0x10, 0x00}}, {2, 3, {0, 2}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].panning = 0; }},
+      {"E5x (set finetune) with a note: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0xE, 0x50}}},
+       {{0, 3, {C4, 1, 0x10, 0xE, 0x50}}},  // a note at volume 0
+       nullptr},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

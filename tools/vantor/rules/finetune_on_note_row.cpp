@@ -1,7 +1,8 @@
 // E5x with a note: trackers tune that note by (x - 8) / 8 of a semitone. vantor stores x
 // itself as the sample's finetune (a few cents) after the note has taken its pitch, so
 // the note plays with the sample's finetune as it was. Heard where the two pitches lie
-// 15 cents or more apart.
+// 15 cents or more apart, while the note sounds and stands out enough for its pitch to
+// be heard.
 #include "rule_support.h"
 #include "sequencer/pitch.h"
 
@@ -28,8 +29,8 @@ class FinetuneOnNoteRow : public Rule {
       if (!isExtended(cell, effect::SetFinetune) || !(channel.updateFlags & Trigger)) continue;
       int trackersFinetune = (extendedValue(cell) - 8) * 16;
       int32_t trackersPeriod = notePeriod(song, channel.realNote, trackersFinetune);
-      if (selectSource(view.song(), channel).sample->length > 0 &&
-          centsApart(song, channel.notePeriod, trackersPeriod) >= audibleCents)
+      if (centsApart(song, channel.notePeriod, trackersPeriod) >= audibleCents && soundsOn(view, c) &&
+          pitchHeardInMix(view, c, channelLevel(channel, song)))
         heard.at(view.here(c));
     }
   }

@@ -53,7 +53,8 @@ class InstrumentWithoutNote : public Rule {
                                     channelLevel(played.volume, 64, 65536, song.globalVolume));
       bool panningHeard =
           std::abs(static_cast<int>(std::min<uint32_t>(ours.sample->panning, 255)) -
-                   static_cast<int>(std::min<uint32_t>(played.panning, 255))) >= audiblePanning;
+                   static_cast<int>(std::min<uint32_t>(played.panning, 255))) >= audiblePanning &&
+          channelLevel(channel, song) >= silentLevel;
       bool vibratoHeard = !sameAutoVibrato(*ours.instrument, *theirs.instrument) &&
                           pitchHeardInMix(view, c, channelLevel(channel, song));
       if (volumeHeard || panningHeard || vibratoHeard) heard.at(view.here(c));
