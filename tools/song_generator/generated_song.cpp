@@ -142,8 +142,9 @@ XmSample drumSample(Chance& chance) {
   return sample;
 }
 
-// An envelope of two to six points, its points now and then on one tick or at the
-// edges of the range, with a sustain point and a loop that may lie anywhere.
+// An envelope of two to six points, now and then at the edges of the range, with a
+// sustain point and a loop that may lie anywhere (a loop of one point too). Each point
+// lies at least a tick after the one before, as trackers' editors keep them.
 XmEnvelope envelope(Chance& chance, bool panning) {
   XmEnvelope shape;
   int count = chance.between(2, 6);
@@ -151,7 +152,7 @@ XmEnvelope envelope(Chance& chance, bool panning) {
   for (int i = 0; i < count; ++i) {
     uint16_t y = static_cast<uint16_t>(i == 0 && !panning && chance.percent(60) ? 64 : chance.between(0, 64));
     shape.points.push_back({x, y});
-    x = static_cast<uint16_t>(x + (chance.percent(5) ? 0 : chance.between(1, 30)));
+    x = static_cast<uint16_t>(x + chance.between(1, 30));
   }
   shape.type = 1;
   if (chance.percent(50)) {
