@@ -200,7 +200,7 @@ uint8_t nibbles(int high, int low) { return static_cast<uint8_t>(high << 4 | low
 // The volume column: a volume, a slide, a fine slide, the vibrato's speed or depth, a
 // panning, a panning slide or a tone portamento, with a value drawn across its range.
 uint8_t volumeColumn(Chance& chance) {
-  int kind = chance.below(11);
+  int kind = chance.below(12);
   if (kind < 2) return static_cast<uint8_t>(0x10 + chance.between(0, 64));
   return nibbles(kind + 4, chance.percent(15) ? 0 : chance.between(1, 15));
 }
