@@ -3,9 +3,10 @@
 // only and hold the state through the row's first tick, and a channel that the tremor
 // left silent stays silent after the effect until the volume is set (in a song another
 // program saved under FastTracker 2's name, one tracker sounds again as vantor does).
-// Followed beside the replay; heard on every tick where the two disagree while the
-// channel sounds; named at the Txy cells since the instrument number that restarted the
-// count, the first of which set it running.
+// T00 before any other Txy silences vantor's channel on every tick, where trackers sound
+// a tick and rest a tick. Followed beside the replay; heard on every tick where the two
+// disagree while the channel sounds; named at the Txy cells since the instrument number
+// that restarted the count, the first of which set it running.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -30,12 +31,19 @@ class Tremor : public Rule {
       bool tremor = cell.effect == effect::Tremor;
       if (view.rowTick()) {
         // An instrument number restores the volume and restarts the count, as in vantor.
-        if (cell.instrument != 0) trackers = {0, false, {}};
+        if (cell.instrument != 0) {
+          trackers.position = 0;
+          trackers.silent = false;
+          trackers.passage.clear();
+        }
         if (volumeColumnSetsVolume(cell) || cell.effect == effect::SetVolume) trackers.silent = false;
+        if (tremor && cell.effectParam != 0) trackers.parameter = cell.effectParam;
         if (tremor) trackers.passage.add(view.here(c));
       } else if (tremor) {
-        trackers.silent = trackers.position >= channel.tremorOnTicks;
-        if (++trackers.position >= channel.tremorOnTicks + channel.tremorOffTicks) trackers.position = 0;
+        int on = (trackers.parameter >> 4) + 1;
+        int off = (trackers.parameter & 0x0F) + 1;
+        trackers.silent = trackers.position >= on;
+        if (++trackers.position >= on + off) trackers.position = 0;
       }
       if (!tremor && view.savedBy() == SavedBy::otherAsFastTracker) trackers.silent = false;
       if (!tremor && !trackers.silent) continue;
@@ -47,8 +55,9 @@ class Tremor : public Rule {
 
  private:
   struct Trackers {
-    uint8_t position;  // effect ticks into the on and off cycle
-    bool silent;       // on the tick just played, or left so by the tremor
+    uint8_t parameter;  // the last Txy other than T00
+    uint8_t position;   // effect ticks into the on and off cycle
+    bool silent;        // on the tick just played, or left so by the tremor
     Passage passage;
   };
   std::array<Trackers, channelTableSize> trackers_{};
