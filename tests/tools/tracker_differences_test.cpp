@@ -111,9 +111,14 @@ std::vector<RuleCase> ruleCases() {
        {{1, 3, E60}, {2, 3, E61}},
        {{0, 3, E60}, {1, 3, E61}},  // the loop starts at row 0
        nullptr},
+      // Trackers take four ticks to slide to E-4 at F1's speed, 70 ms; at F4's, one.
       {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 0, 0xF1}}},  // to the pitch that plays
+       nullptr},
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF4}}},
-       {{0, 3, {C4, 1}}, {2, 3, {C4, 0, 0xF4}}},  // to the pitch that plays
        nullptr},
       // Counted on from the note, the fourth tick after it is tick 2 of row 1; vantor retriggers at tick 4.
       {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",
@@ -296,7 +301,20 @@ std::vector<RuleCase> ruleCases() {
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
-       nullptr},
+       [](xm::XmModule& module) {
+         module.instruments[1].samples[0].loopStart = 300;
+         module.instruments[1].samples[0].loopLength = 300;
+       }},
+      // In a sample that loops from its first frame, another offset is only another phase.
+      {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
+       {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
+       [](xm::XmModule& module) {
+         module.instruments[1].samples[0].loopStart = 300;
+         module.instruments[1].samples[0].loopLength = 300;
+       },
+       [](xm::XmModule& module) { module.instruments[1].samples[0].loopStart = 0; }},
       // At speed 2 vantor slides twice a row, trackers once: 34 against 49.
       {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x6F}}},
@@ -350,7 +368,10 @@ std::vector<RuleCase> ruleCases() {
        "channel 3) — ",
        {{0, 3, {C4, 2}}, {1, 3, {C4, 0, 0xF4, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
        {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
-       nullptr},
+       [](xm::XmModule& module) {
+         module.instruments[1].samples[0].loopStart = 300;
+         module.instruments[1].samples[0].loopLength = 300;
+       }},
       // Instrument 2's sample lies an octave higher; vantor restarts it at instrument 1's pitch.
       {"EDx with an instrument number of another tuning, without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
@@ -427,7 +448,10 @@ std::vector<RuleCase> ruleCases() {
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 1}}},  // 256 frames: past a sample of 64
-       nullptr},
+       [](xm::XmModule& module) {
+         module.instruments[1].samples[0].loopStart = 300;
+         module.instruments[1].samples[0].loopLength = 300;
+       }},
       {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 3 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x10}}},

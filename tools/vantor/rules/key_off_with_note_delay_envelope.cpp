@@ -29,9 +29,8 @@ class KeyOffWithNoteDelayEnvelope : public Rule {
       if (cell.note != keyOffNote || !delayedNoteStartsNow(view, c) || withoutVolumeEnvelope(view, channel) ||
           !view.played(c) || !soundsOn(view, c))
         continue;
-      const Sample& sample = *channel.voice->sample;
-      bool oneLoopFromStart = sample.loopMode != LoopNone && sample.loopStart == 0;
-      if (!oneLoopFromStart && channelLevel(channel, view.song()) >= silentLevel) heard.at(view.here(c));
+      if (!loopsFromStart(*channel.voice->sample) && channelLevel(channel, view.song()) >= silentLevel)
+        heard.at(view.here(c));
     }
   }
 };

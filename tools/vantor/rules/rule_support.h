@@ -76,6 +76,12 @@ inline double channelLevel(const Channel& channel, const Song& song) {
                       song.globalVolume);
 }
 
+// A sample that loops from its first frame: started anywhere in it, it only plays at
+// another phase.
+inline bool loopsFromStart(const Sample& sample) {
+  return sample.loopMode != LoopNone && sample.loopStart == 0;
+}
+
 // The channel's voice has a sample with data that has not run out.
 inline bool samplePlays(const Channel& channel) {
   return channel.voice != nullptr && channel.voice->sample != nullptr && channel.voice->sample->length > 0;

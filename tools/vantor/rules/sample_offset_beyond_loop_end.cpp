@@ -28,9 +28,7 @@ class SampleOffsetBeyondLoopEnd : public Rule {
       if (cell.effect != effect::SampleOffset || !(channel.updateFlags & Rewind) || !sounding(channel.voice))
         continue;
       bool startsNote = givesNote(cell) && !isTonePortamentoRow(cell) && !volumeColumnPortamento(cell);
-      const Sample& sample = *channel.voice->sample;
-      bool oneLoopFromStart = sample.loopMode != LoopNone && sample.loopStart == 0;
-      if (startsNote || !oneLoopFromStart) heard.at(view.here(c));
+      if (startsNote || !loopsFromStart(*channel.voice->sample)) heard.at(view.here(c));
     }
   }
 };

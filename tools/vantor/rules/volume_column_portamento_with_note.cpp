@@ -1,6 +1,7 @@
 // The volume column's tone portamento (Fx) is not a tone-portamento row: with a note,
 // vantor takes the note's pitch at once and holds back only the restart; trackers
-// slide to it.
+// slide to it. Heard where the two pitches lie 15 cents or more apart for 50 ms or more:
+// trackers' slide does not reach the note within the row, or takes that long to.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -21,8 +22,17 @@ class VolumeColumnPortamentoWithNote : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
-      if (volumeColumnPortamento(cell) && givesNote(cell) && !isTonePortamentoRow(cell) &&
-          sounding(channel.voice) && view.before(c).period != channel.notePeriod)
+      if (!volumeColumnPortamento(cell) || !givesNote(cell) || isTonePortamentoRow(cell) ||
+          !sounding(channel.voice))
+        continue;
+      const Song& song = view.song();
+      int32_t from = view.before(c).period;
+      if (centsApart(song, from, channel.notePeriod) < audibleCents) continue;
+      // The row tick, and each effect tick until trackers' slide lands on the note.
+      int32_t step = std::max(1, channel.portaSpeed * 4);
+      int32_t ticksApart = 1 + (std::abs(channel.notePeriod - from) - 1) / step;
+      int rowTicks = song.speed + song.patternDelayTicks;
+      if (ticksApart >= rowTicks || ticksApart * song.samplesPerTick >= levelHeardFrames)
         heard.at(view.here(c));
     }
   }
