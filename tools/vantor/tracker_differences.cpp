@@ -80,15 +80,15 @@ std::string headerField(const std::vector<uint8_t>& bytes, std::size_t offset, s
 
 }  // namespace
 
-void Findings::atCell(int rule, CellPosition cell) {
-  if (recorded_.insert(cellKey(rule, cell)).second) all_.push_back({rule, false, cell, {}});
-}
-
 void Passage::add(CellPosition cell) {
   auto same = [&](const CellPosition& named) {
     return named.order == cell.order && named.row == cell.row && named.channel == cell.channel;
   };
   if (std::none_of(cells_.begin(), cells_.end(), same)) cells_.push_back(cell);
+}
+
+void Findings::atCell(int rule, CellPosition cell) {
+  if (recorded_.insert(cellKey(rule, cell)).second) all_.push_back({rule, false, cell, {}});
 }
 
 void Findings::forFile(int rule, std::string where) { all_.push_back({rule, true, {}, std::move(where)}); }

@@ -147,7 +147,6 @@ class Findings {
 // place where it is first heard.
 class Passage {
  public:
-  void start(CellPosition cell) { cells_.assign(1, cell); }
   void add(CellPosition cell);  // once, however many ticks the cell plays
   void clear() { cells_.clear(); }
   bool empty() const { return cells_.empty(); }
