@@ -613,6 +613,36 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0xE, 0x50}}},
        {{0, 3, {C4, 1, 0x10, 0xE, 0x50}}},  // a note at volume 0
        nullptr},
+      // At speed 3, y plays on the row's third tick: B-7 and 3 reaches above C-8, A-7 and 3 not.
+      {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {B7, 1, 0, 0x0, 0x03}}},
+       {{0, 3, {A7, 1, 0, 0x0, 0x03}}},
+       setSpeed(3)},
+      // E50 tunes the note 128 finetune steps down in trackers; the sample's own -108 lies 15.6
+      // cents from it, -110 14.1.
+      {"E5x (set finetune) with a note: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0xE, 0x50}}},
+       {{0, 3, {C4, 1, 0, 0xE, 0x50}}},
+       [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = -108; },
+       [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = -110; }},
+      // C-0 with the relative note -1 lies below the range; with 0, on its edge.
+      {"a note beyond C-0..A#9 through the sample's relative note: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {1, 1}}},
+       {{0, 3, {1, 1}}},
+       [](xm::XmModule& module) { module.instruments[0].samples[0].relativeNote = -1; },
+       [](xm::XmModule& module) { module.instruments[0].samples[0].relativeNote = 0; }},
+      // ED0 holds the voice through the row while the envelope falls beneath it (64 to 0 in 20
+      // ticks); where it holds still at its sustain point, nothing moves.
+      {"EDx under a volume envelope: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 4}}, {1, 3, {0, 0, 0, 0xE, 0xD0}}},
+       {{0, 3, {C4, 4}}, {1, 3, {0, 0, 0, 0xE, 0xD0}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {20, 0}}, .type = 1};
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {
+             .points = {{0, 64}, {2, 48}, {40, 0}}, .sustainPoint = 1, .type = 3};
+       }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

@@ -41,7 +41,8 @@ class NoteDelayEnvelope : public Rule {
       const Channel& channel = view.channel(c);
       const Envelope envelope = volumeEnvelope(*selectSource(view.song(), channel).instrument);
       Follow& follow = follows_[c];
-      bool delayRow = isExtended(cell, effect::NoteDelay) && extendedValue(cell) > 0;
+      // ED0 holds the voice on the row's other ticks too, where trackers play the row at once.
+      bool delayRow = isExtended(cell, effect::NoteDelay);
       bool delayedNote = !view.rowTick() && delayRow && delayedNoteStartsNow(view, c);
       if (delayedNote) {
         // Trackers: the envelope from its first point, stepped on this very tick.
