@@ -643,6 +643,14 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[3].volumeEnvelope = {
              .points = {{0, 64}, {2, 48}, {40, 0}}, .sustainPoint = 1, .type = 3};
        }},
+      // With instrument 2's number, vantor tunes C-4 an octave up by its sample's relative note;
+      // trackers slide the sample that plays, tuned as it is, and stay, however fast the slide.
+      // Tuned alike, nothing.
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xFE}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xFE}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; },
+       [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 0; }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

@@ -1,8 +1,11 @@
 // The volume column's tone portamento (Fx) is not a tone-portamento row: with a note,
 // vantor takes the note's pitch at once and holds back only the restart; trackers
-// slide to it. Heard where the two pitches lie 15 cents or more apart for 50 ms or more:
-// trackers' slide does not reach the note within the row, or takes that long to.
+// slide to it, with the sample that plays tuned as it is (an instrument number in the row
+// gives vantor's note the new sample's relative note and finetune). Heard where the two
+// pitches lie 15 cents or more apart for 50 ms or more: trackers' slide does not reach
+// the note within the row, or takes that long to, or reaches another pitch.
 #include "rule_support.h"
+#include "sequencer/pitch.h"
 
 namespace vantor::tool::rules {
 
@@ -26,11 +29,20 @@ class VolumeColumnPortamentoWithNote : public Rule {
           !sounding(channel.voice))
         continue;
       const Song& song = view.song();
+      // Trackers slide the sample that plays to the note as that sample is tuned; vantor
+      // tunes it as the row's instrument number's sample is.
+      const Sample& playing = *channel.voice->sample;
+      int32_t target =
+          notePeriod(song, static_cast<uint8_t>(playing.relativeNote + cell.note - 1), playing.finetune);
+      if (centsApart(song, channel.notePeriod, target) >= audibleCents) {
+        heard.at(view.here(c));
+        continue;
+      }
       int32_t from = view.before(c).period;
-      if (centsApart(song, from, channel.notePeriod) < audibleCents) continue;
+      if (centsApart(song, from, target) < audibleCents) continue;
       // The row tick, and each effect tick until trackers' slide lands on the note.
       int32_t step = std::max(1, channel.portaSpeed * 4);
-      int32_t ticksApart = 1 + (std::abs(channel.notePeriod - from) - 1) / step;
+      int32_t ticksApart = 1 + (std::abs(target - from) - 1) / step;
       int rowTicks = song.speed + song.patternDelayTicks;
       if (ticksApart >= rowTicks || ticksApart * song.samplesPerTick >= levelHeardFrames)
         heard.at(view.here(c));
