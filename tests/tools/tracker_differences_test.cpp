@@ -651,6 +651,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xFE}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; },
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 0; }},
+      // EB0 with no amount in either memory moves nothing: CFF's volume, 12 dB above trackers'
+      // 64, is Cxx's difference alone, and nothing is named at order 0 row 0 channel 0.
+      {"Cxx above 64: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0xC, 0xFF}}, {2, 3, {0, 0, 0, 0xE, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0xC, 0x40}}, {2, 3, {0, 0, 0, 0xE, 0xB0}}},
+       nullptr},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

@@ -30,12 +30,11 @@ class FineVolumeSlideMemory : public Rule {
         (up ? trackers.up : trackers.down) = extendedValue(cell);
         trackers.setBy = view.here(c);
         trackers.volume = std::clamp<int32_t>(trackers.volume + (up ? 1 : -1) * extendedValue(cell), 0, 64);
-      } else if (fine) {
-        // The repeat parts the two where the other direction set the shared memory last.
+      } else if (fine && (up ? trackers.up : trackers.down) != channel.fineVolumeSlideMemory) {
+        // The repeat parts the two: the other direction set the shared memory last.
         int32_t own = up ? trackers.up : trackers.down;
         trackers.volume = std::clamp<int32_t>(trackers.volume + (up ? own : -own), 0, 64);
-        if (trackers.passage.empty() && trackers.volume != channel.volume)
-          trackers.passage.add(trackers.setBy);
+        if (trackers.passage.empty()) trackers.passage.add(trackers.setBy);
         trackers.passage.add(view.here(c));
       } else if (view.rowTick() &&
                  (cell.instrument != 0 || volumeColumnSetsVolume(cell) || cell.effect == effect::SetVolume)) {
