@@ -578,9 +578,17 @@ std::vector<RuleCase> ruleCases() {
       // Channel 3 has had no instrument number: trackers have nothing to play, vantor plays D-4
       // with instrument 1 at volume 0 until the instrument number gives it the sample's 64.
       // After an instrument number alone, trackers play the note with it too.
-      {"a note on a channel that has had no instrument number: 1 cell (order 1 row 1 channel 3) — ",
+      {"a note or retrigger on a channel that has had no instrument number: 1 cell (order 1 row 1 channel 3) "
+       "— ",
        {{1, 3, {D4}}, {2, 3, {0, 1}}},
        {{0, 3, {0, 1}}, {1, 3, {D4}}, {2, 3, {0, 1}}},
+       nullptr},
+      // A retrigger on a channel that has played nothing starts instrument 1 in vantor; after
+      // a note of instrument 1, it starts that note again in both.
+      {"a note or retrigger on a channel that has had no instrument number: 1 cell (order 1 row 1 channel 3) "
+       "— ",
+       {{1, 3, {0, 0, 0, 0x1B, 0x84}}, {2, 3, {0, 1}}},
+       {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0, 0x1B, 0x84}}, {2, 3, {0, 1}}},
        nullptr},
       // Without a note trackers play on: vantor's restart is heard where the sample's first
       // half plays once before its loop, not where the sample is one loop from its start.

@@ -1,8 +1,9 @@
-// A note without an instrument number on a channel that has had none: vantor plays it
-// with instrument 1 at the channel's volume, which is 0 until a volume, or an instrument
-// number without a note, gives it one. Trackers have no instrument to play and are silent
-// until a note with an instrument number (an instrument number alone gives them one for
-// the notes after it). Heard where vantor's note sounds in the mix; named at the note.
+// A note without an instrument number on a channel that has had none, or a retrigger
+// (Rxy, E9x) on a channel that has played no note: vantor starts instrument 1's sample at
+// the channel's volume, which is 0 until a volume, or an instrument number without a note,
+// gives it one. Trackers have no instrument, or no note, to play and are silent until a
+// note with an instrument number (an instrument number alone gives them one for the notes
+// after it). Heard where vantor's sound is heard in the mix; named at the note or retrigger.
 #include <optional>
 
 #include "rule_support.h"
@@ -14,8 +15,8 @@ namespace {
 class NoteBeforeAnyInstrument : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"a note on a channel that has had no instrument number",
-                                   "vantor plays it with instrument 1, heard once a volume or an instrument "
+    static const RuleText words = {"a note or retrigger on a channel that has had no instrument number",
+                                   "vantor plays instrument 1's sample, heard once a volume or an instrument "
                                    "number gives it one",
                                    "trackers play nothing until a note with an instrument number",
                                    "give the channel's first note its instrument number"};
@@ -28,9 +29,15 @@ class NoteBeforeAnyInstrument : public Rule {
       const Channel& channel = view.channel(c);
       Unplayed& unplayed = unplayed_[c];
       if (view.rowTick() && cell.instrument != 0) unplayed.hadInstrument = true;
-      bool noteStarts = view.rowTick() ? givesNote(cell) && (channel.updateFlags & Trigger)
-                                       : delayedNoteStartsNow(view, c) && givesNote(cell);
-      if (noteStarts) unplayed.note = unplayed.hadInstrument ? std::optional<CellPosition>{} : view.here(c);
+      bool started = channel.updateFlags & Trigger;
+      bool noteStarts =
+          view.rowTick() ? givesNote(cell) && started : delayedNoteStartsNow(view, c) && givesNote(cell);
+      if (noteStarts) {
+        unplayed.trackersPlay = unplayed.hadInstrument;
+        unplayed.note = unplayed.hadInstrument ? std::optional<CellPosition>{} : view.here(c);
+      } else if (started && !unplayed.trackersPlay && !unplayed.note) {
+        unplayed.note = view.here(c);  // a retrigger with nothing played yet
+      }
       if (!unplayed.note || !soundsOn(view, c)) continue;
       double vantor = channelLevel(channel, view.song());
       if (heardInMix(view, c, vantor, 0.0)) heard.at(*unplayed.note);
@@ -40,7 +47,8 @@ class NoteBeforeAnyInstrument : public Rule {
  private:
   struct Unplayed {
     bool hadInstrument;
-    std::optional<CellPosition> note;  // the note vantor plays and trackers do not
+    bool trackersPlay;                 // a note with an instrument has started
+    std::optional<CellPosition> note;  // the note or retrigger vantor plays and trackers do not
   };
   std::array<Unplayed, channelTableSize> unplayed_{};
 };
