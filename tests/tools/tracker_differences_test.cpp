@@ -665,6 +665,24 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0xC, 0xFF}}, {2, 3, {0, 0, 0, 0xE, 0xB0}}},
        {{0, 3, {C4, 1, 0, 0xC, 0x40}}, {2, 3, {0, 0, 0, 0xE, 0xB0}}},
        nullptr},
+      // Before any tone portamento with a note, trackers have no target: after X1F has moved
+      // the pitch 23 cents up they stay there, where vantor slides back to C-4; after X19, 14
+      // cents up, too little to hear.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0, 0x21, 0x1F}}, {2, 3, {0, 0, 0, 0x3, 0x05}}},
+       {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0, 0x21, 0x19}}, {2, 3, {0, 0, 0, 0x3, 0x05}}},
+       nullptr},
+      // At bpm 172 a tick lasts 15 ms: vantor's slide of 14 reaches 0 on the row's fifth tick,
+      // while trackers' still sounds at 5, before the steps apart have lasted 50 ms.
+      {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0x6E}}},
+       {{0, 3, {C4, 1, 0x8E}}},  // a fine slide, on the row tick in both
+       [](xm::XmModule& module) {
+         module.defaultSpeed = 7;
+         module.defaultBpm = 172;
+         module.instruments[0].samples[0].volume = 61;
+       }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

@@ -1,9 +1,10 @@
 // A tone portamento without a note (3xx, 5xy or the volume column's Fx) slides in vantor
 // to the note the channel last played, with or without a portamento: there the pitch
 // stays. Trackers slide to the note that the last tone portamento with a note gave, also
-// after a plain note since. Followed beside the replay; heard where the two targets lie
-// 15 cents or more apart and the slide moves, while the note sounds; named there and at
-// the tone portamento that gave trackers' target.
+// after a plain note since, and before any such portamento have no target and stay where
+// the pitch is (after 1xx, 2xx or a fine portamento, off the note). Followed beside the
+// replay; heard where the two targets lie 15 cents or more apart and the slide moves, while
+// the note sounds; named there and at the tone portamento that gave trackers' target.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -15,7 +16,8 @@ class TonePortamentoTarget : public Rule {
   const RuleText& text() const override {
     static const RuleText words = {"a tone portamento without a note after a note played without one",
                                    "vantor slides to the note that plays, so the pitch stays",
-                                   "trackers slide to the note of the last tone portamento that had one",
+                                   "trackers slide to the note of the last tone portamento that had one, and "
+                                   "before any stay where they are",
                                    "give the tone portamento its note"};
     return words;
   }
@@ -33,12 +35,18 @@ class TonePortamentoTarget : public Rule {
         targetBy_[c] = view.here(c);
         continue;
       }
-      int32_t theirs = trackersTarget_[c];
-      if (theirs > 0 && channel.portaSpeed != 0 &&
-          centsApart(song, channel.portaTarget, theirs) >= audibleCents &&
-          centsApart(song, channel.period, theirs) >= audibleCents && soundsOn(view, c) &&
-          pitchHeardInMix(view, c, channelLevel(channel, song)))
+      // Without a target of their own, trackers stay at the pitch the row starts with.
+      bool ownTarget = trackersTarget_[c] > 0;
+      int32_t theirs = ownTarget ? trackersTarget_[c] : channel.period;
+      if (channel.portaSpeed == 0 || centsApart(song, channel.portaTarget, theirs) < audibleCents ||
+          (ownTarget && centsApart(song, channel.period, theirs) < audibleCents) || !soundsOn(view, c) ||
+          !pitchHeardInMix(view, c, channelLevel(channel, song)))
+        continue;
+      if (ownTarget) {
         heard.at(targetBy_[c], view.here(c));
+      } else {
+        heard.at(view.here(c));
+      }
     }
   }
 

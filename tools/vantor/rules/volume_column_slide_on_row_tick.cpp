@@ -47,7 +47,8 @@ class VolumeColumnSlideOnRowTick : public Rule {
     MixLevels levels = mixLevels(view);
     for (int c = 0; c < view.channelCount(); ++c) {
       const Channel& channel = view.channel(c);
-      if (levels.vantor[c] > 0) {
+      // Also where vantor's slide has reached 0 and trackers' note still sounds.
+      if (soundsOn(view, c)) {
         levels.trackers[c] = channelLevel(trackers_[c].volume, channel.volumeEnvelopeState.value,
                                           channel.fadeoutVolume, song.globalVolume);
       }
