@@ -683,6 +683,34 @@ std::vector<RuleCase> ruleCases() {
          module.defaultBpm = 172;
          module.instruments[0].samples[0].volume = 61;
        }},
+      // A08 after a key-off sets no volume: the note stays silent in both.
+      {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0, 0xC, 0x20}}},
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0, 0xA, 0x08}}},
+       nullptr},
+      // Instrument 2's sample lies an octave higher: with the note written, both tune it alike.
+      {"EDx with an instrument number of another tuning, without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0, 0xE, 0xD2}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; }},
+      // Without a sustain point the key-off changes nothing in the envelope, and without a
+      // fadeout nothing at all, however fast the envelope falls.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       nullptr,
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // The restarted envelope holds trackers' 16 for six ticks and rises to 64 only in the row
+      // after the K00, which is followed too; started where it holds, nothing.
+      {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {
+             .points = {{0, 16}, {6, 16}, {8, 64}, {12, 16}}, .sustainPoint = 3, .type = 3};
+       },
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].y = 16; }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},
