@@ -814,6 +814,10 @@ TEST_F(TrackerDifferencesTest, TheLoadersRulesNameTheFile) {
       differencesOf(module)[0].substr(0, 128),
       "a pattern header length other than 9, or a packed size other than its cells': pattern 0 of the file: "
       "packed size 41 for 40 bytes");
+  // A pattern of 256 rows, whose count takes both bytes, is read whole.
+  xm::XmModule longPattern = songWith({});
+  longPattern.patterns[0] = xm::XmPattern::empty(256, 5);
+  EXPECT_EQ(differencesOf(longPattern), nothingFound);
 
   xm::XmModule refused = songWith({});
   refused.instruments[0].samples.assign(17, refused.instruments[0].samples[0]);
