@@ -711,6 +711,17 @@ std::vector<RuleCase> ruleCases() {
              .points = {{0, 16}, {6, 16}, {8, 64}, {12, 16}}, .sustainPoint = 3, .type = 3};
        },
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].y = 16; }},
+      // On the Amiga table vantor's vibrato rises where trackers' falls: 4x8 lies 50 cents either
+      // way at C-4 and is heard; 4x1, a few cents, is not; on the linear table the two agree.
+      {"vibrato (4xy, 6xy, Bx) on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x48}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x41}}},
+       [](xm::XmModule& module) { module.flags = 0; }},
+      {"vibrato (4xy, 6xy, Bx) on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x48}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x48}}},
+       [](xm::XmModule& module) { module.flags = 0; },
+       [](xm::XmModule& module) { module.flags = 1; }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},
