@@ -722,6 +722,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x48}}},
        [](xm::XmModule& module) { module.flags = 0; },
        [](xm::XmModule& module) { module.flags = 1; }},
+      // The key-off a row after the instrument number fades at instrument 5's rate in vantor
+      // too; after a new note of instrument 4 between them, at 4's in both.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 5}}, {3, 3, {keyOff}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 5}}, {3, 3, {C4, 4}}, {4, 3, {keyOff}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].fadeout = 4095;
+         module.instruments.push_back(module.instruments[3]);
+         module.instruments[4].fadeout = 512;
+       }},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

@@ -2,11 +2,10 @@
 // on the new instrument's volume, envelopes and fadeout; trackers keep the playing
 // instrument until the next note. Heard where the two instruments would make the note
 // sound otherwise: another volume or panning, or another auto-vibrato where the note's
-// pitch stands out, or, with a key-off in the same row, another fadeout, followed until
-// the next note. (Without one, the fadeouts count only after a later key-off, when the
-// next note has most often come. Other envelopes alone are not named: one player takes
-// the new instrument's, as vantor does.) An instrument number that names no instrument
-// with samples gives vantor's note the volume 0, while trackers play on.
+// pitch stands out, or, with a key-off in the same row or a later one before the next
+// note, another fadeout, followed until the next note. (Other envelopes alone are not
+// named: one player takes the new instrument's, as vantor does.) An instrument number that names no
+// instrument with samples gives vantor's note the volume 0, while trackers play on.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -39,6 +38,7 @@ class InstrumentWithoutNote : public Rule {
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
+      followLaterKeyOff(view, c);
       uint8_t playing = view.before(c).instrumentIndex;
       if (cell.instrument == 0 || (cell.note != 0 && cell.note != keyOffNote) || isTonePortamentoRow(cell) ||
           playing == cell.instrument - 1 || !soundsOn(view, c))
@@ -58,24 +58,46 @@ class InstrumentWithoutNote : public Rule {
       bool vibratoHeard = !sameAutoVibrato(*ours.instrument, *theirs.instrument) &&
                           pitchHeardInMix(view, c, channelLevel(channel, song));
       if (volumeHeard || panningHeard || vibratoHeard) heard.at(view.here(c));
-      bool keyOff = cell.note == keyOffNote || (cell.effect == effect::KeyOff && cell.effectParam == 0);
-      if (keyOff && ours.instrument->fadeout != theirs.instrument->fadeout) {
-        Fade& fade = fades_[c];
-        fade = {true, view.here(c), theirs.instrument->fadeout, fullFadeout};
-        fade.trackers = std::max(0, fullFadeout - fade.rate);
+      if (ours.instrument->fadeout == theirs.instrument->fadeout) continue;
+      if (keyOff(cell)) {
+        startFade(c, view.here(c), theirs.instrument->fadeout);
+      } else {
+        waiting_[c] = {true, view.here(c), theirs.instrument->fadeout, 0};
       }
     }
   }
 
  private:
-  // With a key-off in the same row, the note fades at once: at the new instrument's rate
-  // in vantor, at the playing one's in trackers, until the next note or instrument number.
+  // With a key-off in the same row, or in a later one before the next note, the note
+  // fades: at the new instrument's rate in vantor, at the playing one's in trackers, until
+  // the next note or instrument number.
   struct Fade {
     bool active;
-    CellPosition cell;
+    CellPosition cell;  // the instrument number
     int32_t rate;
     int32_t trackers;
   };
+
+  static bool keyOff(const NoteCell& cell) {
+    return cell.note == keyOffNote || (cell.effect == effect::KeyOff && cell.effectParam == 0);
+  }
+
+  void startFade(int c, CellPosition cell, int32_t rate) {
+    fades_[c] = {true, cell, rate, std::max(0, fullFadeout - rate)};
+    waiting_[c].active = false;
+  }
+
+  // An instrument number whose fadeout differs waits for a key-off until the next note.
+  void followLaterKeyOff(const TickView& view, int c) {
+    Fade& waiting = waiting_[c];
+    const NoteCell& cell = view.cell(c);
+    if (!waiting.active) return;
+    if ((view.channel(c).updateFlags & Trigger) || cell.instrument != 0) {
+      waiting.active = false;
+    } else if (keyOff(cell)) {
+      startFade(c, waiting.cell, waiting.rate);
+    }
+  }
 
   void followFadeout(const TickView& view, int c, Heard& heard) {
     Fade& fade = fades_[c];
@@ -96,6 +118,7 @@ class InstrumentWithoutNote : public Rule {
   }
 
   std::array<Fade, channelTableSize> fades_{};
+  std::array<Fade, channelTableSize> waiting_{};
 };
 
 const RuleRegistration registered(make<InstrumentWithoutNote>);
