@@ -732,6 +732,35 @@ std::vector<RuleCase> ruleCases() {
          module.instruments.push_back(module.instruments[3]);
          module.instruments[4].fadeout = 512;
        }},
+      // The EB0 parts the two by too little to hear (49 against 64); C20 then sets 32 in both.
+      {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 1 channel 3, order 1 row 2 channel "
+       "3, "
+       "order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1}},
+        {1, 3, {0, 0, 0, 0xE, 0xAF}},
+        {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xE, 0xB0}}},
+       {{0, 3, {C4, 1}},
+        {1, 3, {0, 0, 0, 0xE, 0xAF}},
+        {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xC, 0x20}}},
+       nullptr},
+      // ED8 never comes at speed 6, in either: the new sample's tuning is never heard.
+      {"EDx with an instrument number of another tuning, without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD8}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; }},
+      // The tremor on a note at volume 0 is heard nowhere; the instrument number gives it the
+      // sample's volume again and restarts the count, and TF0 sounds through the row in both.
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       {{0, 3, {C4, 1, 0x10, 0x1D, 0x11}}, {2, 3, {0, 1}}, {3, 3, {0, 0, 0, 0x1D, 0xF0}}},
+       setSpeed(5)},
+      // Cxx with a key-off note: trackers set the volume after the key-off, vantor keeps silent.
+      {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0xC, 0x20}}},
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0xC, 0x00}}},
+       nullptr},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},

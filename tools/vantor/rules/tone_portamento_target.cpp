@@ -3,8 +3,9 @@
 // stays. Trackers slide to the note that the last tone portamento with a note gave, also
 // after a plain note since, and before any such portamento have no target and stay where
 // the pitch is (after 1xx, 2xx or a fine portamento, off the note). Followed beside the
-// replay; heard where the two targets lie 15 cents or more apart and the slide moves, while
-// the note sounds; named there and at the tone portamento that gave trackers' target.
+// replay; heard where the two targets lie 15 cents or more apart (one of the two slides
+// away from the other), while the note sounds; named there and at the tone portamento
+// that gave trackers' target.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -39,8 +40,7 @@ class TonePortamentoTarget : public Rule {
       bool ownTarget = trackersTarget_[c] > 0;
       int32_t theirs = ownTarget ? trackersTarget_[c] : channel.period;
       if (channel.portaSpeed == 0 || centsApart(song, channel.portaTarget, theirs) < audibleCents ||
-          (ownTarget && centsApart(song, channel.period, theirs) < audibleCents) || !soundsOn(view, c) ||
-          !pitchHeardInMix(view, c, channelLevel(channel, song)))
+          !soundsOn(view, c) || !pitchHeardInMix(view, c, channelLevel(channel, song)))
         continue;
       if (ownTarget) {
         heard.at(targetBy_[c], view.here(c));
