@@ -7,7 +7,12 @@
 #include <fstream>
 #include <string>
 
+#include "platform/file_requests.h"
+
 namespace {
+
+using vantor::platform::FileRequest;
+using vantor::platform::lastFileRequest;
 
 namespace fs = std::filesystem;
 
@@ -59,6 +64,22 @@ TEST_F(KernelFiles, OpenExistingOfAMissingFileFailsWithoutCreatingIt) {
   EXPECT_EQ(open("missing.log", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(fs::exists(directory_ / "missing.log"));
+}
+
+// Share modes change nothing here, so each call's arguments are kept for tests of how
+// the library opens its files, those of a refused call too.
+TEST_F(KernelFiles, EachCreateFileCallIsKeptAsAsked) {
+  HANDLE file = CreateFileA(path("kept.log").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_EQ(lastFileRequest(),
+            (FileRequest{GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_ALWAYS}));
+
+  std::wstring missing = fs::path(path("missing.log")).wstring();
+  EXPECT_EQ(CreateFileW(missing.c_str(), GENERIC_READ, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(lastFileRequest(), (FileRequest{GENERIC_READ, FILE_SHARE_WRITE, OPEN_EXISTING}));
 }
 
 TEST_F(KernelFiles, WideNamesAreTheSameFilesAsTheirUtf8Spelling) {
