@@ -6,11 +6,14 @@
 #include <string>
 
 #include "framework/reporting.h"
+#include "platform/file_requests.h"
 #include "temp_dir.h"
 
 namespace pellgameapi {
 namespace {
 
+using vantor::platform::FileRequest;
+using vantor::platform::lastFileRequest;
 using vantor::test::readFile;
 
 // "YYYY-MM-DD-hh:mm:ss.mmm :-: ": digits everywhere but at the separators.
@@ -44,13 +47,16 @@ TEST_F(Logger, StaysDisabledAndCreatesNoFile) {
   EXPECT_STREQ(log.line.text, "");
 }
 
-// The file is not held open: each line opens it, appends and closes it again.
+// The file is not held open: each line opens it for reading and writing, shared with
+// nobody (created when missing), appends and closes it again.
 TEST_F(Logger, WhenEnabledAppendsStampedLinesCutBelowTheCapacity) {
   log.filename = path.c_str();
   log.enabled = 1;
   log.log("first %d", 1);
   EXPECT_EQ(log.file.handle, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(lastFileRequest(), (FileRequest{GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS}));
   log.log("%s", std::string(5000, 'z').c_str());
+  EXPECT_EQ(lastFileRequest(), (FileRequest{GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING}));
 
   std::string written = readFile(path);
   std::string firstLine = written.substr(0, written.find('\n') + 1);

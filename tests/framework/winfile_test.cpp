@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
+#include "platform/file_requests.h"
 #include "temp_dir.h"
 
 namespace pellgameapi {
 namespace {
 
+using vantor::platform::FileRequest;
+using vantor::platform::lastFileRequest;
 using vantor::test::readFile;
 using vantor::test::writeFile;
 
@@ -76,6 +80,42 @@ TEST_F(Winfile, ModeChoosesTheAccess) {
   EXPECT_EQ(file.writeline("x"), 1);
   file.close();
   EXPECT_EQ(readFile(path), "x\r\n45");
+}
+
+// How each call opens the file, as the stand-in keeps it: bits 8 to 10 of the mode
+// share reading, writing and deleting, open takes an existing file and create makes
+// or empties one.
+TEST_F(Winfile, ModeChoosesTheShareModeAndTheCallTheDisposition) {
+  writeFile(path, "12345");
+  std::wstring wide = std::filesystem::path(path).wstring();
+  const DWORD readWriteAccess = GENERIC_READ | GENERIC_WRITE;
+  const DWORD everyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  struct Case {
+    const char* call;
+    std::function<BOOL()> run;
+    FileRequest request;
+  };
+  const Case cases[] = {
+      {"open, mode 0",
+       [&] { return file.open(path.c_str(), FALSE, readOnly); },
+       {GENERIC_READ, 0, OPEN_EXISTING}},
+      {"open, mode 0x101",
+       [&] { return file.open(path.c_str(), TRUE, 0x101); },
+       {GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING}},
+      {"wide open, mode 0x202",
+       [&] { return file.open(wide.c_str(), FALSE, 0x202); },
+       {readWriteAccess, FILE_SHARE_WRITE, OPEN_EXISTING}},
+      {"create, mode 0x400",
+       [&] { return file.create(path.c_str(), 0x400); },
+       {GENERIC_READ, FILE_SHARE_DELETE, CREATE_ALWAYS}},
+      {"wide create, mode 0x702",
+       [&] { return file.create(wide.c_str(), 0x702); },
+       {readWriteAccess, everyShare, CREATE_ALWAYS}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(c.run()) << c.call;
+    EXPECT_EQ(lastFileRequest(), c.request) << c.call;
+  }
 }
 
 TEST_F(Winfile, WideNamesReachTheSameFiles) {
