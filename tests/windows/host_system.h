@@ -91,6 +91,20 @@ struct IDirectSound {
   virtual HRESULT __stdcall Initialize(const GUID* device) = 0;
 };
 
+struct PROCESS_MEMORY_COUNTERS_EX {
+  DWORD cb;
+  DWORD PageFaultCount;
+  size_t PeakWorkingSetSize;
+  size_t WorkingSetSize;
+  size_t QuotaPeakPagedPoolUsage;
+  size_t QuotaPagedPoolUsage;
+  size_t QuotaPeakNonPagedPoolUsage;
+  size_t QuotaNonPagedPoolUsage;
+  size_t PagefileUsage;
+  size_t PeakPagefileUsage;
+  size_t PrivateUsage;
+};
+
 constexpr DWORD GENERIC_READ = 0x80000000ul;
 constexpr DWORD GENERIC_WRITE = 0x40000000ul;
 constexpr DWORD CREATE_ALWAYS = 2;
@@ -119,6 +133,12 @@ __declspec(dllimport) HANDLE __stdcall CreateThread(void* security, size_t stack
 __declspec(dllimport) DWORD __stdcall WaitForSingleObject(HANDLE object, DWORD milliseconds);
 __declspec(dllimport) HANDLE __stdcall GetModuleHandleA(const char* name);
 __declspec(dllimport) void* __stdcall GetProcAddress(HANDLE module, const char* name);
+__declspec(dllimport) HANDLE __stdcall LoadLibraryA(const char* name);
+__declspec(dllimport) int __stdcall FreeLibrary(HANDLE module);
+__declspec(dllimport) int __stdcall CopyFileA(const char* from, const char* to, int failIfExists);
+__declspec(dllimport) HANDLE __stdcall GetCurrentProcess();
+__declspec(dllimport) int __stdcall K32GetProcessMemoryInfo(HANDLE process, PROCESS_MEMORY_COUNTERS_EX* counters,
+                                                            DWORD size);
 
 int printf(const char* format, ...);
 int fflush(struct FILE* stream);  // null: every stream
