@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -39,8 +40,14 @@ class FileObject final : public KernelObject {
   int descriptor_;
 };
 
+std::atomic<int> searchCount{0};
+
 // A search holds nothing open: FindFirstFileA reads the whole match at once.
-class SearchObject final : public KernelObject {};
+class SearchObject final : public KernelObject {
+ public:
+  SearchObject() { ++searchCount; }
+  ~SearchObject() override { --searchCount; }
+};
 
 FileObject* fileObject(HANDLE handle) { return dynamic_cast<FileObject*>(kernelObject(handle)); }
 
@@ -138,6 +145,8 @@ FileRequest lastFileRequest() {
   std::lock_guard lock(requestMutex);
   return lastRequest;
 }
+
+int openSearches() { return searchCount.load(); }
 
 }  // namespace vantor::platform
 

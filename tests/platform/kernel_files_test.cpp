@@ -13,6 +13,7 @@ namespace {
 
 using vantor::platform::FileRequest;
 using vantor::platform::lastFileRequest;
+using vantor::platform::openSearches;
 
 namespace fs = std::filesystem;
 
@@ -168,13 +169,16 @@ TEST_F(KernelFiles, FindFirstFileMatchesExactNamesAndWildcards) {
   writeFile("notes.txt", "abc");
   writeFile("tune.xm", "12345");
   WIN32_FIND_DATAA found;
+  const int searches = openSearches();
 
   HANDLE search = FindFirstFileA(path("tune.xm").c_str(), &found);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
   EXPECT_STREQ(found.cFileName, "tune.xm");
   EXPECT_EQ(found.nFileSizeLow, 5u);
+  EXPECT_EQ(openSearches(), searches + 1);
   EXPECT_TRUE(FindClose(search));
   EXPECT_FALSE(FindClose(search));
+  EXPECT_EQ(openSearches(), searches);
 
   search = FindFirstFileA(path("*.xm").c_str(), &found);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
