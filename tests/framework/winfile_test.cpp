@@ -14,6 +14,7 @@ namespace {
 
 using vantor::platform::FileRequest;
 using vantor::platform::lastFileRequest;
+using vantor::platform::openSearches;
 using vantor::test::readFile;
 using vantor::test::writeFile;
 
@@ -48,7 +49,9 @@ TEST_F(Winfile, OpenOfAMissingFileFailsWithoutCreatingIt) {
 
 TEST_F(Winfile, OpenWithSeekToEndAppends) {
   writeFile(path, "12345");
+  const int searches = openSearches();
   EXPECT_TRUE(fileexists(path.c_str()));
+  EXPECT_EQ(openSearches(), searches) << "the search is closed again";
   ASSERT_TRUE(file.open(path.c_str(), TRUE, readWrite));
   EXPECT_EQ(SetFilePointer(file.handle, 0, nullptr, FILE_CURRENT), 5u);
   EXPECT_EQ(file.writeline("x"), 1);
@@ -88,7 +91,6 @@ TEST_F(Winfile, ModeChoosesTheAccess) {
 TEST_F(Winfile, ModeChoosesTheShareModeAndTheCallTheDisposition) {
   writeFile(path, "12345");
   std::wstring wide = std::filesystem::path(path).wstring();
-  const DWORD readWriteAccess = GENERIC_READ | GENERIC_WRITE;
   const DWORD everyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   struct Case {
     const char* call;
@@ -99,18 +101,18 @@ TEST_F(Winfile, ModeChoosesTheShareModeAndTheCallTheDisposition) {
       {"open, mode 0",
        [&] { return file.open(path.c_str(), FALSE, readOnly); },
        {GENERIC_READ, 0, OPEN_EXISTING}},
-      {"open, mode 0x101",
-       [&] { return file.open(path.c_str(), TRUE, 0x101); },
-       {GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING}},
-      {"wide open, mode 0x202",
-       [&] { return file.open(wide.c_str(), FALSE, 0x202); },
-       {readWriteAccess, FILE_SHARE_WRITE, OPEN_EXISTING}},
+      {"open, mode 1",
+       [&] { return file.open(path.c_str(), TRUE, writeOnly); },
+       {GENERIC_WRITE, 0, OPEN_EXISTING}},
+      {"wide open, mode 0x302",
+       [&] { return file.open(wide.c_str(), FALSE, 0x302); },
+       {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING}},
       {"create, mode 0x400",
        [&] { return file.create(path.c_str(), 0x400); },
        {GENERIC_READ, FILE_SHARE_DELETE, CREATE_ALWAYS}},
-      {"wide create, mode 0x702",
-       [&] { return file.create(wide.c_str(), 0x702); },
-       {readWriteAccess, everyShare, CREATE_ALWAYS}},
+      {"wide create, mode 0x7FF",
+       [&] { return file.create(wide.c_str(), 0x7FF); },
+       {GENERIC_READ, everyShare, CREATE_ALWAYS}},
   };
   for (const Case& c : cases) {
     EXPECT_TRUE(c.run()) << c.call;
