@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -98,6 +99,39 @@ TEST_F(KernelFiles, WideNamesAreTheSameFilesAsTheirUtf8Spelling) {
   EXPECT_EQ(CreateFileW(loneSurrogate, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+}
+
+// Each length of UTF-8 at both of its ends, and the values that are no character.
+TEST_F(KernelFiles, WideNamesAreSpelledInUtf8AtEveryLengthsEdge) {
+  const struct {
+    uint32_t character;
+    const char* spelling;  // null: refused
+  } edges[] = {
+      {0x7F, "\x7F"},
+      {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"},
+      {0xD7FF, "\xED\x9F\xBF"},
+      {0xD800, nullptr},
+      {0xDFFF, nullptr},
+      {0xE000, "\xEE\x80\x80"},
+      {0xFFFF, "\xEF\xBF\xBF"},
+      {0x10000, "\xF0\x90\x80\x80"},
+      {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+      {0x110000, nullptr},
+  };
+  for (const auto& edge : edges) {
+    std::wstring wide = fs::path(directory_).wstring() + L"/x" + static_cast<wchar_t>(edge.character);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (edge.spelling == nullptr) {
+      EXPECT_EQ(file, INVALID_HANDLE_VALUE) << std::hex << edge.character;
+      EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+      continue;
+    }
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << std::hex << edge.character;
+    CloseHandle(file);
+    EXPECT_TRUE(fs::exists(directory_ / (std::string("x") + edge.spelling))) << std::hex << edge.character;
+  }
 }
 
 TEST_F(KernelFiles, ReadAndWriteReportTheBytesMoved) {
