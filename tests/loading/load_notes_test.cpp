@@ -24,8 +24,10 @@ TEST(LoadNotes, DescribeListsEveryChangeOfTheLastLoad) {
   looped.loop = XmLoop::Forward;
   looped.loopStart = 1;
   looped.loopLength = 9;
-  module.instruments = {XmInstrument::withSample(looped)};
-  ASSERT_TRUE(loadFromMemory(buildXm(module)));
+  module.instruments = {XmInstrument::withSample(looped), XmInstrument{}, XmInstrument{}};
+  XmLayout layout;
+  std::vector<uint8_t> bytes = buildXm(module, &layout);
+  ASSERT_TRUE(loadFromMemory(cutAt(bytes, layout.instrumentStarts[1] + 10)));
 
   char text[1024];
   std::size_t length = describeLoadNotes(lastLoadNotes(), text, sizeof text);
@@ -36,6 +38,7 @@ TEST(LoadNotes, DescribeListsEveryChangeOfTheLastLoad) {
             "channels limited from 33 to 32\n"
             "default BPM 0 replaced by 125\n"
             "1 empty pattern added for the order table\n"
+            "file ends inside instrument 2: 2 instruments left empty\n"
             "1 sample loop clamped to its sample\n");
 
   // A small buffer gets a cut, terminated text and the full length.
