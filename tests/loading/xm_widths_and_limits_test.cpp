@@ -101,8 +101,8 @@ std::vector<int16_t> renderStart(Song& song, int blocks) {
   return pcm;
 }
 
-// The header sizes are read right where the first pattern's rows and the first sample's
-// length come from, and the render hears the sample behind all three.
+// The two header sizes show in what follows them, the first pattern's rows and the first
+// sample's length; the render hears the sample that lies behind all three.
 TEST(XmFieldWidths, EveryMultiByteFieldIsReadWithAllItsBytes) {
   test::SongPointer song = loadFromMemory(fullWidthSong(true));
   ASSERT_TRUE(song);
