@@ -69,5 +69,18 @@ TEST_F(Logger, WhenEnabledAppendsStampedLinesCutBelowTheCapacity) {
   EXPECT_EQ(secondLine.substr(28), std::string(4195, 'z') + "\r\n");
 }
 
+// A file held open stays open for every line and takes them all.
+TEST_F(Logger, LinesGoToTheFileHeldOpen) {
+  log.filename = path.c_str();
+  log.enabled = 1;
+  ASSERT_TRUE(log.open());
+  HANDLE held = log.file.handle;
+  log.writeline("one");
+  log.writeline("two");
+  EXPECT_EQ(log.file.handle, held);
+  log.close();
+  EXPECT_EQ(readFile(path), "one\r\ntwo\r\n");
+}
+
 }  // namespace
 }  // namespace pellgameapi

@@ -34,7 +34,10 @@ TEST_F(Winfile, CreateEmptiesTheFileAndWritelineEndsEachLine) {
   ASSERT_TRUE(file.create(path.c_str(), writeOnly));
   EXPECT_EQ(file.writeline(nullptr), -1);
   EXPECT_EQ(file.writeline("abc"), 3);
+  HANDLE created = file.handle;
   file.close();
+  EXPECT_EQ(file.handle, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(CloseHandle(created)) << "close closed it already";
   EXPECT_EQ(readFile(path), "abc\r\n");
 }
 
