@@ -84,6 +84,28 @@ TEST_F(KernelFiles, EachCreateFileCallIsKeptAsAsked) {
   EXPECT_EQ(lastFileRequest(), (FileRequest{GENERIC_READ, FILE_SHARE_WRITE, OPEN_EXISTING}));
 }
 
+// The system's reasons for refusing a file, as Windows names them; any other reason is
+// an invalid parameter.
+TEST_F(KernelFiles, RefusalsCarryTheWindowsError) {
+  writeFile("notes.txt", "abc");
+  const struct {
+    std::string name;
+    DWORD access;
+    DWORD creation;
+    DWORD error;
+  } refusals[] = {
+      {"missing.txt", GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
+      {"notes.txt/inner.txt", GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+      {"notes.txt", GENERIC_READ, CREATE_NEW, ERROR_FILE_EXISTS},
+      {".", GENERIC_WRITE, OPEN_EXISTING, ERROR_ACCESS_DENIED},
+      {std::string(300, 'n'), GENERIC_READ, OPEN_EXISTING, ERROR_INVALID_PARAMETER},
+  };
+  for (const auto& refusal : refusals) {
+    EXPECT_EQ(open(refusal.name, refusal.access, refusal.creation), INVALID_HANDLE_VALUE) << refusal.name;
+    EXPECT_EQ(GetLastError(), refusal.error) << refusal.name;
+  }
+}
+
 TEST_F(KernelFiles, WideNamesAreTheSameFilesAsTheirUtf8Spelling) {
   std::wstring wide = fs::path(directory_).wstring() + L"/s\u00f6ng\u266a.xm";
   HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
