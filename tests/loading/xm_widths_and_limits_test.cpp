@@ -197,8 +197,13 @@ Acted refusedAs(LoadRefusal why) {
   return [why](const Song*) { return lastLoadNotes().refusal == why; };
 }
 
-Acted noted(bool (*note)(const LoadNotes&)) {
-  return [note](const Song*) { return note(lastLoadNotes()); };
+// A note of the load: a flag, or a count above 0.
+Acted noted(bool LoadNotes::*flag) {
+  return [flag](const Song*) { return lastLoadNotes().*flag; };
+}
+
+Acted noted(int LoadNotes::*count) {
+  return [count](const Song*) { return lastLoadNotes().*count > 0; };
 }
 
 struct LoaderLimit {
@@ -225,16 +230,16 @@ const LoaderLimit loaderLimits[] = {
        module.channelCount = channels;
        module.patterns = {XmPattern::empty(1, channels)};
      }),
-     noted([](const LoadNotes& notes) { return notes.channelsLimited; })},
+     noted(&LoadNotes::channelsLimited)},
     {"song length", 256, 257,
      moduleWith([](XmModule& module, int64_t length) { module.songLengthField = length; }),
-     noted([](const LoadNotes& notes) { return notes.songLengthLimited; })},
+     noted(&LoadNotes::songLengthLimited)},
     {"song length, lowest", 1, 0,
      moduleWith([](XmModule& module, int64_t length) { module.songLengthField = length; }),
-     noted([](const LoadNotes& notes) { return notes.songLengthLimited; })},
+     noted(&LoadNotes::songLengthLimited)},
     {"instrument count read as signed", 0x7FFF, 0x8000,
      moduleWith([](XmModule& module, int64_t count) { module.instrumentCountField = count; }),
-     noted([](const LoadNotes& notes) { return notes.instrumentCountNegative; })},
+     noted(&LoadNotes::instrumentCountNegative)},
     {"bytes left for the cells of 4 rows of 3 channels", 12, 11,
      moduleWith([](XmModule& module, int64_t bytes) {
        module.channelCount = 3;
@@ -252,19 +257,19 @@ const LoaderLimit loaderLimits[] = {
        module.instruments = {XmInstrument{}};
        module.instruments[0].headerSizeField = size;
      }),
-     noted([](const LoadNotes& notes) { return notes.instrumentsCutAt == 0; })},
+     noted(&LoadNotes::instrumentsCut)},
     {"sample length in values", (int64_t{1} << 30) - 1, int64_t{1} << 30,
      sampleWith([](XmSample& sample, int64_t length) { sample.lengthField = length; }),
-     noted([](const LoadNotes& notes) { return notes.sampleLengthsLimited > 0; })},
+     noted(&LoadNotes::sampleLengthsLimited)},
     {"sample data the file holds", 100, 101,
      sampleWith([](XmSample& sample, int64_t length) { sample.lengthField = length; }),
-     noted([](const LoadNotes& notes) { return notes.samplesShortened > 0; })},
+     noted(&LoadNotes::samplesShortened)},
     {"loop end", 100, 101, sampleWith([](XmSample& sample, int64_t end) {
        sample.loop = XmLoop::Forward;
        sample.loopStart = 50;
        sample.loopLength = end - 50;
      }),
-     noted([](const LoadNotes& notes) { return notes.loopsClamped > 0; })},
+     noted(&LoadNotes::loopsClamped)},
     {"loop start", 99, 100, sampleWith([](XmSample& sample, int64_t start) {
        sample.loop = XmLoop::Forward;
        sample.loopStart = start;
@@ -273,19 +278,19 @@ const LoaderLimit loaderLimits[] = {
      [](const Song* song) { return song->instruments[0].samples[0]->loopMode == LoopNone; }},
     {"envelope points", 12, 13,
      envelopeWith([](XmEnvelope& envelope, int64_t count) { envelope.pointCountField = count; }),
-     noted([](const LoadNotes& notes) { return notes.envelopesLimited > 0; })},
+     noted(&LoadNotes::envelopesLimited)},
     {"envelope sustain point", 12, 13,
      envelopeWith([](XmEnvelope& envelope, int64_t point) { envelope.sustainPoint = point; }),
-     noted([](const LoadNotes& notes) { return notes.envelopesLimited > 0; })},
+     noted(&LoadNotes::envelopesLimited)},
     {"envelope loop start", 12, 13,
      envelopeWith([](XmEnvelope& envelope, int64_t point) { envelope.loopStart = point; }),
-     noted([](const LoadNotes& notes) { return notes.envelopesLimited > 0; })},
+     noted(&LoadNotes::envelopesLimited)},
     {"envelope loop end", 12, 13,
      envelopeWith([](XmEnvelope& envelope, int64_t point) { envelope.loopEnd = point; }),
-     noted([](const LoadNotes& notes) { return notes.envelopesLimited > 0; })},
+     noted(&LoadNotes::envelopesLimited)},
     {"envelope value", 64, 65,
      envelopeWith([](XmEnvelope& envelope, int64_t value) { envelope.points[11].y = value; }),
-     noted([](const LoadNotes& notes) { return notes.envelopesLimited > 0; })},
+     noted(&LoadNotes::envelopesLimited)},
 };
 
 TEST(XmLimits, EachLimitTakesItsValueAndActsOnTheNext) {
