@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -44,6 +45,42 @@ TEST(Manuals, TheCompatibilityTableIsWhatCheckListsAsTheRules) {
       << list.output;
   EXPECT_EQ(std::count(list.output.begin(), list.output.end(), '\n') + 2,
             std::count(table.output.begin(), table.output.end(), '\n'));
+}
+
+std::vector<std::string> wordsOf(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+// The man page, as man shows it at 80 columns, says every word of the help and of each
+// command's help, in the help's order: it is made from them and loses nothing.
+TEST(Manuals, TheManPageSaysEveryWordOfTheHelpInItsOrder) {
+  if (!programInstalled("man")) GTEST_SKIP() << "man is missing (./scripts/setup --test installs man-db)";
+  TemporaryDirectory directory;
+  ToolRun page = runTool({"help", "--man"});
+  ASSERT_EQ(page.exitCode, 0) << page.errors;
+  std::ofstream(directory / "vantor.1") << page.output;
+  Process man({"man", "--warnings", "-l", (directory / "vantor.1").string()},
+              {{"MANWIDTH", "80"}, {"LC_ALL", "C"}}, directory / "page.txt", directory / "warnings.txt");
+  ASSERT_EQ(man.wait(), 0) << readText(directory / "warnings.txt");
+  EXPECT_EQ(readText(directory / "warnings.txt"), "");
+  std::vector<std::string> shown = wordsOf(readText(directory / "page.txt"));
+
+  std::vector<std::vector<std::string>> helps = {{"--help"}};
+  for (const char* command : {"render", "info", "check", "trace", "play", "export"})
+    helps.push_back({"help", command});
+  for (const std::vector<std::string>& arguments : helps) {
+    std::vector<std::string> words = wordsOf(runTool(arguments).output);
+    auto at = shown.begin();
+    for (const std::string& word : words) {
+      if (word == "usage:") continue;  // the usage lines are the synopsis
+      at = std::find(at, shown.end(), word);
+      ASSERT_NE(at, shown.end()) << "the man page lacks '" << word << "' of vantor " << arguments.back()
+                                 << " or says it out of order";
+    }
+  }
 }
 
 // The anchor a heading gets: lower case, without punctuation, blanks as hyphens.
