@@ -15,7 +15,9 @@ build=$(cd "$2" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+installed=false  # the package is in /usr, and a failure removes it again
+remove_package() { apt-get remove -y -qq -o DPkg::Lock::Timeout=900 vantor >/dev/null; }
+trap 'rm -rf "$work"; ! $installed || remove_package' EXIT
 
 fail() { echo "install ($way): FAILED: $*" >&2; exit 1; }
 
@@ -75,9 +77,11 @@ fi
 deb=$(find "$work" -maxdepth 1 -name "vantor_${version}_*.deb")
 [ -n "$deb" ] || fail "cpack made no vantor_${version}_*.deb"
 # apt-get hands the file to dpkg -i once the package lock is free.
+installed=true
 apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=900 "$deb" >/dev/null
 check_tool /usr vantor
-apt-get remove -y -qq -o DPkg::Lock::Timeout=900 vantor >/dev/null
+remove_package
+installed=false
 for file in /usr/bin/vantor /usr/share/man/man1/vantor.1 /usr/share/bash-completion/completions/vantor \
   /usr/share/doc/vantor/LICENSE; do
   [ ! -e "$file" ] || fail "apt-get remove left $file"
