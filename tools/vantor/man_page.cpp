@@ -13,9 +13,10 @@ namespace vantor::tool {
 namespace {
 
 // Text that roff prints as it is: a backslash escaped, a hyphen as the hyphen-minus
-// that a command line needs, and a control character at the start of a line made plain.
+// that a command line needs, and the line begun with \& so that a leading . or ' is
+// not read as a request.
 std::string roffText(const std::string& text) {
-  std::string out = text.starts_with(".") || text.starts_with("'") ? "\\&" : "";
+  std::string out = "\\&";
   for (char c : text) {
     if (c == '\\') {
       out += "\\e";
