@@ -73,6 +73,11 @@ TEST(Manuals, TheManPageSaysEveryWordOfTheHelpInItsOrder) {
   EXPECT_NE(text.find("\n       --list-rules\n              list every rule"), std::string::npos) << text;
   std::vector<std::string> shown = wordsOf(text);
 
+  // The general help's usage opens the synopsis, line for line.
+  std::string usage = runTool({"--help"}).output;
+  usage = usage.substr(std::string("usage: ").size(), usage.find('\n') + 1 - std::string("usage: ").size());
+  EXPECT_NE(text.find("\nSYNOPSIS\n       " + usage), std::string::npos) << text;
+
   std::vector<std::vector<std::string>> helps = {{"--help"}};
   for (const char* command : {"render", "info", "check", "trace", "play", "export"})
     helps.push_back({"help", command});
