@@ -15,8 +15,10 @@
 //   vantor_host msgbox             message-box mode: the process must end with 69
 //   vantor_host overlap SONG.xm    two threads give overlapping commands for 3 s; then
 //                                  the song plays from its start
-//   vantor_host unload SONG.xm     200 rounds of load, play, stop, FreeLibrary and
-//                                  LoadLibrary; the process must not grow
+//   vantor_host unload SONG.xm [--emulated]
+//                                  200 rounds of load, play, stop, FreeLibrary and
+//                                  LoadLibrary; the process must not grow (under
+//                                  processor emulation only its heaps are judged)
 //   vantor_host selftest DIR       DirectSound alone, without the plug-in: plays a
 //                                  known signal and writes it to DIR/selftest-reference.wav
 //
@@ -292,6 +294,13 @@ void checkUsableAfterFatalErrors() {
   if (thread != nullptr) CloseHandle(thread);
 }
 
+// Command 2 with the song's name, from a buffer of the host's own as a game passes it.
+void loadSongFile(const char* songPath) {
+  char name[260] = {};
+  memcpy(name, songPath, strlen(songPath) < sizeof name ? strlen(songPath) : sizeof name - 1);
+  modproc(VANTOR_LOAD_FILE, name, 0);
+}
+
 int runPlay(const char* songPath) {
   checkUsableAfterFatalErrors();
   IDirectSound* device = openSound();
@@ -300,9 +309,7 @@ int runPlay(const char* songPath) {
   char caption[] = "vantor host";
   modproc(VANTOR_SET_CAPTION, caption, 0);
   try {
-    char name[260] = {};
-    memcpy(name, songPath, strlen(songPath) < sizeof name ? strlen(songPath) : sizeof name - 1);
-    modproc(VANTOR_LOAD_FILE, name, 0);
+    loadSongFile(songPath);
 
     // Neither option: no volume control, full level from the start.
     modproc(VANTOR_PLAY, device, 0);
@@ -451,9 +458,7 @@ int runOverlap(const char* songPath) {
 
   // Afterwards the library plays as before: the last play is heard from its start.
   try {
-    char name[260] = {};
-    memcpy(name, songPath, strlen(songPath) < sizeof name ? strlen(songPath) : sizeof name - 1);
-    modproc(VANTOR_LOAD_FILE, name, 0);
+    loadSongFile(songPath);
     modproc(VANTOR_PLAY, device, 0);
     phase("full", 5000);
     modproc(VANTOR_STOP, nullptr, 0);
@@ -476,12 +481,31 @@ size_t privateBytes() {
   return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) != 0 ? counters.PagefileUsage : 0;
 }
 
+// The bytes in use in every heap of the process (the C run-time's among them). Unlike
+// the private bytes, they do not count what an emulator running the process keeps for
+// itself, such as its translations of each newly loaded copy of the DLL's code.
+size_t heapBytesInUse() {
+  HANDLE heaps[64];
+  DWORD count = GetProcessHeaps(64, heaps);
+  size_t inUse = 0;
+  for (DWORD i = 0; i < count && i < 64; ++i) {
+    PROCESS_HEAP_ENTRY entry = {};
+    HeapLock(heaps[i]);
+    while (HeapWalk(heaps[i], &entry) != 0) {
+      if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) inUse += entry.cbData;
+    }
+    HeapUnlock(heaps[i]);
+  }
+  return inUse;
+}
+
 // An engine that unloads its plug-ins between levels: rounds of load, play, stop,
 // FreeLibrary and LoadLibrary of a copy of the DLL (the host's own import keeps
-// vantor.dll itself loaded). Unloading frees the song, so the process does not grow.
-// Unloaded against the rules while it plays, the library stays loaded and playing
-// until it is opened again and stopped.
-int runUnload(const char* songPath) {
+// vantor.dll itself loaded). Unloading frees the song and whatever the DLL set up, so
+// neither the heaps nor the private bytes grow; under processor emulation only the heaps
+// are judged. Unloaded against the rules while it plays, the library stays loaded and
+// playing until it is opened again and stopped.
+int runUnload(const char* songPath, bool emulated) {
   IDirectSound* device = openSound();
   if (device == nullptr) return 1;
   DWORD size = 0;
@@ -491,7 +515,7 @@ int runUnload(const char* songPath) {
   check(CopyFileA("vantor.dll", copy, 0) != 0, "a copy of the DLL made to be unloaded");
 
   constexpr int rounds = 200;
-  size_t afterFirst = 0;
+  size_t afterFirst = 0, heapAfterFirst = 0;
   bool entered = true;
   for (int round = 0; round < rounds && entered; ++round) {
     HANDLE library = LoadLibraryA(copy);
@@ -503,15 +527,27 @@ int runUnload(const char* songPath) {
     entry(VANTOR_STOP, nullptr, 0);
     FreeLibrary(library);
     entered = GetModuleHandleA(copy) == nullptr;
-    if (round == 0) afterFirst = privateBytes();
+    if (round == 0) {
+      afterFirst = privateBytes();
+      heapAfterFirst = heapBytesInUse();
+    }
   }
   check(entered, "each round loads the DLL afresh and unloads it");
-  const size_t afterAll = privateBytes();
+  const size_t afterAll = privateBytes(), heapAfterAll = heapBytesInUse();
   const long long grown = static_cast<long long>(afterAll) - static_cast<long long>(afterFirst);
-  printf("%s: private bytes after the first round %llu, after %d rounds %llu: %+lld bytes (at most 1 MiB)\n",
-         grown <= 1048576 && afterFirst != 0 ? "ok" : "FAILED", static_cast<unsigned long long>(afterFirst), rounds,
-         static_cast<unsigned long long>(afterAll), grown);
-  if (grown > 1048576 || afterFirst == 0) ++failures;
+  const bool privateOk = grown <= 1048576 && afterFirst != 0;
+  printf("%s: private bytes after the first round %llu, after %d rounds %llu: %+lld bytes (at most 1 MiB%s)\n",
+         privateOk ? "ok" : emulated ? "not judged" : "FAILED", static_cast<unsigned long long>(afterFirst), rounds,
+         static_cast<unsigned long long>(afterAll), grown, emulated ? "; emulated, not judged" : "");
+  if (!privateOk && !emulated) ++failures;
+  // A leak of a single small block per round shows here (the library's own are a song,
+  // 73 KB of the C++ runtime, 1.5 KB per feeder thread); Wine's own bookkeeping moves by
+  // a few bytes.
+  const long long heapGrown = static_cast<long long>(heapAfterAll) - static_cast<long long>(heapAfterFirst);
+  printf("%s: heap bytes in use after the first round %llu, after %d rounds %llu: %+lld bytes (at most 64 KiB)\n",
+         heapGrown <= 65536 ? "ok" : "FAILED", static_cast<unsigned long long>(heapAfterFirst), rounds,
+         static_cast<unsigned long long>(heapAfterAll), heapGrown);
+  if (heapGrown > 65536) ++failures;
 
   HANDLE library = LoadLibraryA(copy);
   auto entry = reinterpret_cast<Entry>(GetProcAddress(library, "modproc"));
@@ -669,8 +705,9 @@ int runHost(int argc, char** argv) {
   if (same(scenario, "errors")) return runErrors();
   if (same(scenario, "msgbox")) return runMessageBox();
   if (same(scenario, "overlap") && argc > 2) return runOverlap(argv[2]);
-  if (same(scenario, "unload") && argc > 2) return runUnload(argv[2]);
+  if (same(scenario, "unload") && argc > 2) return runUnload(argv[2], argc > 3 && same(argv[3], "--emulated"));
   if (same(scenario, "selftest") && argc > 2) return runSelfTest(argv[2]);
-  printf("usage: vantor_host play SONG.xm | overlap SONG.xm | unload SONG.xm | errors | msgbox | selftest DIR\n");
+  printf("usage: vantor_host play SONG.xm | overlap SONG.xm | unload SONG.xm [--emulated] | errors | msgbox |"
+         " selftest DIR\n");
   return 2;
 }

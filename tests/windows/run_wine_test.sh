@@ -338,7 +338,9 @@ if ! run_heard overlap "$overlap_clock" "--starts 1" overlap "$(windows_path "$s
     ! run_heard overlap "$overlap_clock" "--starts 1" overlap "$(windows_path "$song")"; }; then
   failures=$((failures + 1))
 fi
-run_host unload unload "$(windows_path "$song")" || {
+unload_how=()
+[ -z "$how" ] || unload_how=(--emulated)
+run_host unload unload "$(windows_path "$song")" ${unload_how[@]+"${unload_how[@]}"} || {
   echo "wine test: FAILED: unloading the library" >&2
   failures=$((failures + 1))
 }
