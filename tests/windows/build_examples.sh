@@ -43,9 +43,9 @@ if [ -z "$clang_cl" ] || [ -z "$llvm_lib" ] || [ ! -d /usr/i686-w64-mingw32/incl
   exit 1
 fi
 
-mapfile -t cl_lines < <(sed -n 's/^  \(cl .*\)$/\1/p' "$package/README.txt")
-mapfile -t mingw32_lines < <(sed -n 's/^  \(i686-w64-mingw32-g[c+][c+] .*\)$/\1/p' "$package/README.txt")
-mapfile -t mingw64_lines < <(sed -n 's/^  \(x86_64-w64-mingw32-g[c+][c+] .*\)$/\1/p' "$package/README.txt")
+mapfile -t cl_lines < <(sed -n 's/^    \(cl .*\)$/\1/p' "$package/README.txt")
+mapfile -t mingw32_lines < <(sed -n 's/^    \(i686-w64-mingw32-g[c+][c+] .*\)$/\1/p' "$package/README.txt")
+mapfile -t mingw64_lines < <(sed -n 's/^    \(x86_64-w64-mingw32-g[c+][c+] .*\)$/\1/p' "$package/README.txt")
 if [ ${#cl_lines[@]} -ne 2 ] || [ ${#mingw32_lines[@]} -ne 2 ] || [ ${#mingw64_lines[@]} -ne 2 ]; then
   echo "examples: FAILED: the manual should give two cl lines and two lines for each MinGW-w64" \
     "compiler, not ${#cl_lines[@]}, ${#mingw32_lines[@]} and ${#mingw64_lines[@]}" >&2
@@ -87,9 +87,15 @@ cl() {
   local define=-D_X86_ link=/safeseh:no
   [ "$arch" = i686 ] || define=-D_AMD64_ link=
   INCLUDE=/usr/$arch-w64-mingw32/include LIB=$out/sdk-$arch \
-    CL="$define -D__USE_MINGW_ANSI_STDIO=0 /clang:-fgnuc-version=4.2.1" LINK=$link \
+    CL="$define -D__USE_MINGW_ANSI_STDIO=0 /clang:-fgnuc-version=4.2.1 /W4 /WX" LINK=$link \
     "$clang_cl" --target="$arch-pc-windows-msvc" -fuse-ld=lld /nologo "$@"
 }
+
+# Every warning is an error: the examples are what game developers copy. cl takes its
+# extra options from CL, the MinGW-w64 compilers from these wrappers.
+for compiler in {i686,x86_64}-w64-mingw32-{gcc,g++}; do
+  eval "$compiler() { command $compiler -Wall -Wextra -Werror \"\$@\"; }"
+done
 
 unoptimised=()
 for line in "${cl_lines[@]//\\//}"; do
