@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "loading/xm_reading.h"
-#include "output/release.h"
 #include "sequencer/sequencer.h"
 
 namespace vantor {
@@ -112,14 +111,14 @@ Song* loadSong(const char* name, SampleProvider provider) {
   SourceHandle* source = openSource(name);
   if (source == nullptr) {
     notes.refusal = LoadRefusal::CannotOpen;
-    freeSong(song);
+    freeSongRecords(song);
     return nullptr;
   }
   song->sampleProvider = provider;
   bool loaded = loadXmModule(song, source);
   closeSource(source);
   if (!loaded) {
-    freeSong(song);
+    freeSongRecords(song);
     return nullptr;
   }
   return song;

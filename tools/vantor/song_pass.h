@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -37,6 +38,25 @@ struct PassLength {
 // its effects changed for later plays (a finetune set by E5x), so measure on a song
 // that will not be played afterwards. A listener, when given, is shown every tick of
 // the pass (not the row that begins the second pass) and may mix.
+//
+// A pass run a few ticks at a time, for a caller that must not wait for the whole
+// pass at once (a web page that keeps playing meanwhile). Its tick watch is installed
+// while it exists, so no other may run at the same time.
+class PassRun {
+ public:
+  PassRun(Song* song, const TickWatch::Listener& alsoWatching);
+  // Runs at most `ticks` more ticks; true once the pass has ended.
+  bool advance(uint64_t ticks);
+  PassLength length() const;
+
+ private:
+  Song* song_;
+  PassTracker tracker_;
+  std::optional<uint64_t> end_;
+  TickWatch::Listener alsoWatching_;
+  TickWatch watch_;
+};
+
 PassLength measurePass(Song* song, const TickWatch::Listener& alsoWatching = nullptr);
 
 }  // namespace vantor::tool
