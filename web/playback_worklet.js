@@ -1,0 +1,74 @@
+// The page's audio worklet: plays the 16-bit stereo frames that vantor rendered, in
+// the order they come, at the game's volume. It renders nothing itself; the page
+// keeps it supplied well ahead, so that a stall of the page is not heard. Running dry
+// while playing is an underrun, counted and reported with the frames played.
+//
+// Messages in: {frames: Int16Array} appends, {clear: true} empties the queue and
+// counts from 0 again, {playing: boolean}, {gain: number}.
+// Messages out: {played, queued, underruns, firstSound}, every few calls.
+
+const reportEvery = 4;
+
+class BlockPlayer extends AudioWorkletProcessor {
+  constructor() {
+    super();
+    this.queue = [];
+    this.offset = 0; // frames of queue[0] already played
+    this.queued = 0;
+    this.played = 0;
+    this.underruns = 0;
+    this.playing = false;
+    this.gain = 1;
+    this.calls = 0;
+    this.port.onmessage = ({ data }) => this.receive(data);
+  }
+
+  receive(message) {
+    if (message.frames) {
+      this.queue.push(message.frames);
+      this.queued += message.frames.length / 2;
+    }
+    if (message.clear) {
+      this.queue = [];
+      this.offset = 0;
+      this.queued = 0;
+      this.played = 0;
+      this.report();
+    }
+    if (message.playing !== undefined) this.playing = message.playing;
+    if (message.gain !== undefined) this.gain = message.gain;
+  }
+
+  report(firstSound = false) {
+    this.port.postMessage({ played: this.played, queued: this.queued, underruns: this.underruns, firstSound });
+  }
+
+  process(_inputs, outputs) {
+    const [left, right] = outputs[0];
+    if (!this.playing) return true;
+    const firstSound = this.played === 0 && this.queued > 0;
+    let done = 0;
+    while (done < left.length && this.queue.length > 0) {
+      const frames = this.queue[0];
+      const count = Math.min(left.length - done, frames.length / 2 - this.offset);
+      for (let i = 0; i < count; i++) {
+        left[done + i] = (frames[2 * (this.offset + i)] / 32768) * this.gain;
+        right[done + i] = (frames[2 * (this.offset + i) + 1] / 32768) * this.gain;
+      }
+      done += count;
+      this.offset += count;
+      if (this.offset === frames.length / 2) {
+        this.queue.shift();
+        this.offset = 0;
+      }
+    }
+    if (done < left.length) this.underruns += 1;
+    this.played += done;
+    this.queued -= done;
+    this.calls += 1;
+    if (firstSound || this.calls % reportEvery === 0) this.report(firstSound);
+    return true;
+  }
+}
+
+registerProcessor("vantor-blocks", BlockPlayer);
