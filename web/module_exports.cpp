@@ -66,6 +66,7 @@ struct WebSong {
   std::vector<int16_t> handedOut;
   int32_t position[3] = {0, 0, 0};
   uint32_t mutedChannels = 0;  // a listening aid: bit c silences channel c
+  bool interrupted = false;    // another song took the ring: restart before rendering again
 
   std::unique_ptr<Examination> examination;
   std::string infoJson;
@@ -119,7 +120,10 @@ void watchTick(WebSong& web, const Song& song, const tool::TickCall& call) {
 }
 
 bool startPlaying(WebSong& web) {
-  if (ringOwner != nullptr) endPlaying(*ringOwner);
+  if (ringOwner != nullptr) {
+    ringOwner->interrupted = true;
+    endPlaying(*ringOwner);
+  }
   resetForPlay(web.song);
   if (!allocateMixBuffer()) return false;
   soundBuffer = nullptr;  // the blocks are taken from the mix buffer
@@ -298,7 +302,7 @@ EMSCRIPTEN_KEEPALIVE const int16_t* vantor_render(WebSong* web, uint32_t frames)
     web::lastError = "no song renders while a song is examined in the same instance";
     return nullptr;
   }
-  if (web->watch != nullptr && web::ringOwner != web) {
+  if (web->interrupted) {
     web::lastError = "another song has rendered since this one; restart it first";
     return nullptr;
   }
@@ -321,6 +325,7 @@ EMSCRIPTEN_KEEPALIVE int vantor_restart(WebSong* web) {
   using namespace vantor;
   web::endPlaying(*web);
   web::endExamination(*web);
+  web->interrupted = false;
   freeSongRecords(web->song);
   web->song = web::loadFromBytes(web->bytes);
   if (web->song == nullptr) web::lastError = "out of memory while loading the song again";

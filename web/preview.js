@@ -248,10 +248,12 @@
   }
 
   function showPlaying() {
-    if (song !== null && heard.played > 0) {
+    if (song !== null) {
       const position = currentPosition();
-      showOrder(position.order);
-      highlightRow(position.row);
+      if (heard.played > 0) {
+        showOrder(position.order);
+        highlightRow(position.row);
+      }
       ui.debug.textContent =
         `heard: order ${position.order} row ${position.row} · frames played ${heard.played} from frame ${startFrame}` +
         ` · queued ${heard.queued} · underruns ${heard.underruns}` +

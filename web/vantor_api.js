@@ -186,6 +186,7 @@ export class Song {
   render(frames) {
     const handle = this.#alive();
     if (!Number.isInteger(frames) || frames < 0) throw new RangeError("frames must be a whole number, 0 or more");
+    if (frames === 0) return new Int16Array(0);
     const play = this.#play;
     const address = play._vantor_render(handle, frames);
     if (address === 0) throw new Error(textAt(play, play._vantor_error()));
