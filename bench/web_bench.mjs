@@ -44,7 +44,8 @@ const browser = await puppeteer.launch({
   args: ["--no-sandbox", "--autoplay-policy=no-user-gesture-required"],
 });
 const page = await browser.newPage();
-await page.goto("about:blank");
+// A page from disk, where the module finds its own address as it does in the preview.
+await page.goto(pathToFileURL(join(root, "build/web/vantor-preview.html")).href);
 const bytes = Array.from(readFileSync(song));
 await page.addScriptTag({
   type: "module",
