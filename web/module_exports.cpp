@@ -25,6 +25,7 @@
 #include "loading/xm_loader.h"
 #include "output/mixer.h"
 #include "output/play_start.h"
+#include "output/release.h"
 #include "output/renderer.h"
 #include "sequencer/channel.h"
 #include "song_info.h"
@@ -260,7 +261,7 @@ EMSCRIPTEN_KEEPALIVE void vantor_free(WebSong* web) {
   if (web == nullptr) return;
   vantor::web::endPlaying(*web);
   vantor::web::endExamination(*web);
-  vantor::freeSongRecords(web->song);
+  vantor::freeSong(web->song);
   delete web;
 }
 
@@ -326,7 +327,7 @@ EMSCRIPTEN_KEEPALIVE int vantor_restart(WebSong* web) {
   web::endPlaying(*web);
   web::endExamination(*web);
   web->interrupted = false;
-  freeSongRecords(web->song);
+  freeSong(web->song);
   web->song = web::loadFromBytes(web->bytes);
   if (web->song == nullptr) web::lastError = "out of memory while loading the song again";
   return web->song != nullptr;

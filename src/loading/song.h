@@ -160,9 +160,8 @@ extern Instrument emptyInstrument;
 int16_t* allocateSampleData(uint32_t length);
 void freeSampleData(int16_t* data);
 
-// Frees the song with everything it owns, whether or not it plays: for a song that
-// never played (a load that failed), or once its playback has ended (freeSong).
-// False for null.
+// Frees the song with everything it owns, and nothing else: freeSong ends playback
+// first, then calls this. False for null.
 bool freeSongRecords(Song* song);
 
 }  // namespace vantor

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "loading/xm_reading.h"
+#include "output/release.h"
 #include "sequencer/sequencer.h"
 
 namespace vantor {
@@ -111,14 +112,14 @@ Song* loadSong(const char* name, SampleProvider provider) {
   SourceHandle* source = openSource(name);
   if (source == nullptr) {
     notes.refusal = LoadRefusal::CannotOpen;
-    freeSongRecords(song);
+    freeSong(song);
     return nullptr;
   }
   song->sampleProvider = provider;
   bool loaded = loadXmModule(song, source);
   closeSource(source);
   if (!loaded) {
-    freeSongRecords(song);
+    freeSong(song);
     return nullptr;
   }
   return song;
