@@ -5,7 +5,7 @@
 //
 // Messages in: {frames: Int16Array} appends, {clear: true} empties the queue and
 // counts from 0 again, {playing: boolean}, {gain: number}.
-// Messages out: {played, queued, underruns, firstSound}, every few calls.
+// Messages out: {played, queued, underruns, firstSound, firstSoundTime}, every few calls.
 
 const reportEvery = 4;
 
@@ -39,8 +39,11 @@ class BlockPlayer extends AudioWorkletProcessor {
     if (message.gain !== undefined) this.gain = message.gain;
   }
 
+  // With the first sound, the context time at which its first frame is due out.
   report(firstSound = false) {
-    this.port.postMessage({ played: this.played, queued: this.queued, underruns: this.underruns, firstSound });
+    const report = { played: this.played, queued: this.queued, underruns: this.underruns, firstSound };
+    if (firstSound) report.firstSoundTime = currentTime;
+    this.port.postMessage(report);
   }
 
   process(_inputs, outputs) {

@@ -280,7 +280,10 @@
   function heardReport(report) {
     heard = report;
     if (report.firstSound && firstSoundMs === null) {
-      firstSoundMs = performance.now() - fileReadAt + (context.outputLatency || context.baseLatency) * 1000;
+      // When the output presents that frame, on the page's clock: later than the
+      // report's arrival says if the page was busy, and including the output's latency.
+      const stamp = context.getOutputTimestamp();
+      firstSoundMs = stamp.performanceTime + (report.firstSoundTime - stamp.contextTime) * 1000 - fileReadAt;
     }
     supply();
   }
@@ -441,4 +444,5 @@
   // The context starts suspended where the browser waits for a gesture; the first
   // click or key resumes it.
   await audio().catch(() => {});
+  document.body.dataset.ready = "true";
 }
