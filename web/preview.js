@@ -4,8 +4,9 @@
 {
   const aheadFrames = 44100; // rendered ahead of what is heard: a stall of the page up to this is not heard
   const chunkFrames = 128; // one render quantum of Web Audio: the position is known for each
-  const supplyFramesAtOnce = 8192; // so that filling up never holds the page for long
-  const firstFrames = 4096; // rendered before play starts; the rest follows at the worklet's first report
+  const messageFrames = 1024; // handed to the worklet at once; the first is heard while the rest renders
+  const startFrames = 16384; // rendered at once when play starts: more than the page's own work after it
+  const supplyMilliseconds = 6; // rendering at one go beyond that, so that filling up never holds the page for long
   const passLimitFrames = 20 * 60 * 44100;
 
   const $ = (id) => document.getElementById(id);
@@ -26,16 +27,20 @@
   let sentFrames = 0; // rendered and handed to the worklet, from the position play began at
   let startFrame = 0; // the frame of the song at which the worklet's count begins
   let positions = []; // {frame, order, row}, one per chunk sent, oldest first
-  let heard = { played: 0, queued: 0, underruns: 0 };
+  let heard = { played: 0, queued: 0, underruns: 0, silentFrames: 0 };
   let fileReadAt = 0;
   let firstSoundMs = null;
   const muted = new Set();
   const soloed = new Set();
   let shownOrder = -1;
 
-  // Audio: one context at vantor's rate, so nothing is resampled by the page.
+  // Audio: one context at vantor's rate, so nothing is resampled by the page. It is
+  // made with its worklet as the page starts, so that a song's first sound waits for
+  // neither; where the browser holds sound back until the person acts, the first
+  // click or key anywhere on the page resumes it, before a file is even chosen.
   let context = null;
   let worklet = null;
+  let graphReady = null;
 
   // The page's audio graph on any context: the worklet, to the speakers. An
   // OfflineAudioContext gets the same graph (renderOffline below).
@@ -47,13 +52,18 @@
     return node;
   }
 
-  async function audio() {
-    if (context === null) {
+  function startAudio() {
+    graphReady ??= (async () => {
       context = new AudioContext({ sampleRate: 44100, latencyHint: "interactive" });
       worklet = await buildGraph(context);
       worklet.port.onmessage = ({ data }) => heardReport(data);
       setVolume();
-    }
+    })();
+    return graphReady;
+  }
+
+  async function audio() {
+    await startAudio();
     if (context.state !== "running") await context.resume().catch(() => {});
   }
 
@@ -69,7 +79,7 @@
       ui.error.textContent = refusal.message;
       return;
     }
-    await stop();
+    stop();
     song?.free();
     song = loaded;
     songBytes = bytes;
@@ -78,12 +88,15 @@
     firstSoundMs = null;
     muted.clear();
     soloed.clear();
+    // Sound first: the song is fresh from the loader, at play start.
+    await audio();
+    startPlaying(0);
     ui.name.textContent = name;
     ui.controls.disabled = false;
     ui.fromOrder.max = String(song.orders.length - 1);
     ui.fromOrder.value = "0";
+    shownOrder = -1;
     showOrder(0);
-    await playFrom(0);
     showExamination(song);
   }
 
@@ -256,7 +269,7 @@
       }
       ui.debug.textContent =
         `heard: order ${position.order} row ${position.row} · frames played ${heard.played} from frame ${startFrame}` +
-        ` · queued ${heard.queued} · underruns ${heard.underruns}` +
+        ` · queued ${heard.queued} · underruns ${heard.underruns} (${heard.silentFrames} frames silent)` +
         (firstSoundMs === null ? "" : ` · first sound ${firstSoundMs.toFixed(0)} ms after the file was read`);
     }
     requestAnimationFrame(showPlaying);
@@ -264,16 +277,24 @@
 
   // ---- Play ----
 
-  // Renders ahead of what is heard, a chunk at a time, each with its position.
-  function supply(ahead = aheadFrames) {
+  // Renders ahead of what is heard, a chunk at a time with its position, and hands
+  // the chunks to the worklet a message at a time. It stops after a few milliseconds;
+  // the worklet's next report goes on.
+  function supply(firstMessage = {}) {
     if (!playing || song === null) return;
-    const until = sentFrames + supplyFramesAtOnce;
-    while (sentFrames - heard.played < ahead && sentFrames < until) {
-      const frames = song.render(chunkFrames);
-      sentFrames += chunkFrames;
-      const { order, row } = song.position;
-      positions.push({ frame: startFrame + sentFrames, order, row });
-      worklet.port.postMessage({ frames }, [frames.buffer]);
+    const started = performance.now();
+    let message = firstMessage;
+    const due = () => sentFrames < startFrames || performance.now() - started < supplyMilliseconds;
+    while (sentFrames - heard.played < aheadFrames && due()) {
+      const frames = new Int16Array(2 * messageFrames);
+      for (let at = 0; at < messageFrames; at += chunkFrames) {
+        frames.set(song.render(chunkFrames), 2 * at);
+        sentFrames += chunkFrames;
+        const { order, row } = song.position;
+        positions.push({ frame: startFrame + sentFrames, order, row });
+      }
+      worklet.port.postMessage({ ...message, frames }, [frames.buffer]);
+      message = {};
     }
   }
 
@@ -290,10 +311,15 @@
 
   async function playFrom(order) {
     await audio();
-    await stop();
+    stop();
     song.restart();
+    startPlaying(order);
+  }
+
+  // Plays the song, which is at play start, from an order position: reached by
+  // rendering from the start, as the game gets there.
+  function startPlaying(order) {
     applyListeningAid();
-    // Reached by rendering from the start, as the game gets there.
     let skipped = 0;
     while (order > 0 && skipped < passLimitFrames) {
       song.render(884);
@@ -303,11 +329,10 @@
     startFrame = skipped;
     sentFrames = 0;
     positions = [];
-    heard = { played: 0, queued: 0, underruns: heard.underruns };
+    heard = { ...heard, played: 0, queued: 0 };
     playing = true;
     worklet.port.postMessage({ clear: true });
-    supply(firstFrames);
-    worklet.port.postMessage({ playing: true });
+    supply({ playing: true }); // with the first frames, so that the worklet never waits for them
     ui.play.textContent = "Pause";
   }
 
@@ -327,12 +352,12 @@
   }
 
   // Stop is silence at once: the queue is dropped and the next play starts the song again.
-  async function stop() {
+  function stop() {
     playing = false;
     sentFrames = 0;
     positions = [];
     worklet?.port.postMessage({ clear: true, playing: false });
-    heard = { played: 0, queued: 0, underruns: heard.underruns };
+    heard = { ...heard, played: 0, queued: 0 };
     ui.play.textContent = "Play";
     highlightRow(-1);
   }
@@ -440,9 +465,16 @@
 
   setInterval(() => supply(), 50); // besides the worklet's reports, for when none come
   requestAnimationFrame(showPlaying);
-  await ready();
-  // The context starts suspended where the browser waits for a gesture; the first
-  // click or key resumes it.
-  await audio().catch(() => {});
+  for (const gesture of ["pointerdown", "keydown"]) {
+    document.addEventListener(gesture, () => audio(), { capture: true, once: true });
+  }
+  await Promise.all([ready(), startAudio()]);
+  // Browsers compile WebAssembly a function at a time as it is first called: a second
+  // of the demo song, rendered now, compiles the replay before a song is opened, so
+  // that its first blocks do not wait for the compiler.
+  const warmUp = await loadSong(await demoSongBytes());
+  warmUp.render(44100);
+  warmUp.free();
+  if (context.state !== "running") context.resume().catch(() => {}); // where no gesture is needed
   document.body.dataset.ready = "true";
 }

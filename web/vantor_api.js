@@ -94,7 +94,10 @@ export async function heapInUse() {
   return play._vantor_heap_in_use() + examine._vantor_heap_in_use();
 }
 
-const ticksPerExamineStep = 2000;
+// Ticks per call of the examination: each is replayed and mixed, so a call of 16 takes
+// a millisecond or two and a slice ends near its time (a page renders the song it plays
+// between slices).
+const ticksPerExamineStep = 16;
 
 export class Song {
   #play;

@@ -59,11 +59,14 @@ async function openFile(path) {
   await input.uploadFile(path);
 }
 
-// The debug line: what is heard and how much.
+// The debug line: what is heard and how much, how much is queued, how often it ran dry.
 async function heard() {
   const line = await text("#debug");
-  const [, order, row, played, from] = line.match(/order (\d+) row (\d+) · frames played (\d+) from frame (\d+)/).map(Number);
-  return { order, row, played, from };
+  if (line === "") return { order: 0, row: 0, played: 0, from: 0, queued: 0, underruns: 0 }; // no song yet
+  const [, order, row, played, from, queued, underruns] = line
+    .match(/order (\d+) row (\d+) · frames played (\d+) from frame (\d+) · queued (\d+) · underruns (\d+)/)
+    .map(Number);
+  return { order, row, played, from, queued, underruns };
 }
 
 before(async () => {
@@ -81,7 +84,7 @@ before(async () => {
   const session = await page.createCDPSession();
   await session.send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath: downloads });
   await page.goto(pathToFileURL(pagePath).href);
-  await page.waitForFunction(() => document.querySelector("#drop") !== null);
+  await page.waitForFunction(() => document.body.dataset.ready === "true", { timeout: 30000 });
   page.errors = errors;
 });
 
@@ -171,7 +174,25 @@ test("a refused file shows the loader's reason and the next file loads", { skip:
   assert.equal(await text("#error"), "");
 });
 
-test("Save as WAV gives the bytes of vantor render", { skip: skip }, async () => {
+// Underruns count, over the page's life, the render quanta in which the worklet had
+// too little to play once a song's sound had begun.
+test("the sound never runs dry from a song's start on, even with the page busy for 100 ms", { skip }, async () => {
+  const before = await heard();
+  await page.click("#demo");
+  await page.waitForFunction(() => document.querySelector("#song-name").textContent === "demo.xm");
+  await page.waitForFunction(() => /frames played [1-9]/.test(document.querySelector("#debug").textContent));
+  await pause(300);
+  await page.evaluate(() => {
+    const end = performance.now() + 100;
+    while (performance.now() < end);
+  });
+  await pause(300);
+  const after = await heard();
+  assert.ok(after.played > 0.5 * 44100, `only ${after.played} frames played`);
+  assert.equal(after.underruns, before.underruns, "the sound ran dry");
+});
+
+test("Save as WAV gives the bytes of vantor render", { skip }, async () => {
   await page.click("#demo");
   await page.waitForFunction(() => document.querySelector("#song-name").textContent === "demo.xm");
   await page.click("#save");
