@@ -50,7 +50,7 @@ pellerrs& pellerrs::operator=(const pellerrs&) { return *this; }
 // lock or own memory when it throws. report owns nothing, and every call before the
 // throw (the formatting, the logger) has returned.
 void pellerrs::reporterror(const char* format, ...) {
-  const uint32_t throwing = exceptionMode;
+  const uint32_t throwing = exceptionMode.load();
   pellerrsexception report;
   std::size_t used = 0;
   if (throwing == 0) {
@@ -70,8 +70,12 @@ void pellerrs::reporterror(const char* format, ...) {
 
   if (throwing != 0) throwToHost(report);
 
+  // The caption stays as it is while the box shows: this thread keeps the text lock
+  // until the process ends, and a caption set on another thread waits for it.
+  critsec* captionLock = sharedTextlock();
+  if (captionLock != nullptr) captionLock->enter();
   const char* caption = captionText.text != nullptr ? captionText.text : "";
-  MessageBoxA(parentWindow, report.text, caption, messageBoxStyle);
+  MessageBoxA(parentWindow.load(), report.text, caption, messageBoxStyle);
   ExitProcess(fatalExitCode);
 }
 

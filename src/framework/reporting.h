@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "framework/logger.h"
@@ -12,9 +13,11 @@
 
 namespace pellgameapi {
 
-extern textbuf captionText;     // title of the message box; empty until the host sets one
-extern HWND parentWindow;       // owner of the message box; null for none
-extern uint32_t exceptionMode;  // 0: show the message and end the process; nonzero: throw it
+// A report on one host thread may read the settings while a command of another thread
+// sets them: the two words are atomic, and the caption changes under the text lock.
+extern textbuf captionText;                   // title of the message box; empty until the host sets one
+extern std::atomic<HWND> parentWindow;        // owner of the message box; null for none
+extern std::atomic<uint32_t> exceptionMode;  // 0: show the message and end the process; nonzero: throw it
 
 extern logger frameworkLogger;  // receives every report; never enabled here
 

@@ -11,10 +11,6 @@ namespace pellgameapi {
 
 constinit std::atomic<critsec*> textlock{nullptr};
 
-namespace {
-
-constexpr int32_t formatMinimumSize = 512;
-
 // Two threads that both find no lock may both make one; only the first to publish
 // it wins and the other frees its own, so every buffer uses the same lock.
 critsec* sharedTextlock() {
@@ -26,6 +22,10 @@ critsec* sharedTextlock() {
   delete created;
   return existing;
 }
+
+namespace {
+
+constexpr int32_t formatMinimumSize = 512;
 
 // A request for size bytes gets the next multiple of 128 above it. Requests whose
 // capacity would not fit a signed 32-bit count give -1.

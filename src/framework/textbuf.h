@@ -18,6 +18,9 @@ namespace pellgameapi {
 // null, those operations run unguarded, and the next one tries again.
 extern std::atomic<critsec*> textlock;
 
+// The shared lock, made now if it does not exist yet; null while it cannot be made.
+critsec* sharedTextlock();
+
 class textbuf {
  public:
   char* text;        // null when there is no storage

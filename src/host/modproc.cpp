@@ -7,6 +7,12 @@
 // as an exception, and in the build for Microsoft-ABI hosts that exception passes our
 // frames without running their destructors; so the only frames it passes are
 // modproc's and reporterror's, and neither holds a lock or owns memory.
+//
+// Commands from several host threads run one after the other: an engine that loads
+// music on a loading thread while its main thread stops the old song would otherwise
+// have two commands change the stream at once. The command lock is held while a
+// command runs and released before its failure is reported. The feeder thread never
+// takes it.
 #include "host/modproc.h"
 
 #include <dsound.h>
@@ -27,6 +33,9 @@ namespace vantor {
 Song* loadedSong = nullptr;
 
 namespace {
+
+// Needs no set-up and no clean-up, so it serves from the first command to the unload.
+SRWLOCK commandLock = SRWLOCK_INIT;
 
 // The memory source ignores the name it is opened with.
 constexpr char memoryLoadName[] = "memload";
@@ -123,11 +132,28 @@ Failure runCommand(int32_t cmd, void* arg, uint32_t arg2) {
   }
 }
 
+// Nothing a command calls throws, so the lock is released on the one way out, and
+// this frame needs no clean-up of its own.
+Failure runSerialised(int32_t cmd, void* arg, uint32_t arg2) {
+  AcquireSRWLockExclusive(&commandLock);
+  const Failure failure = runCommand(cmd, arg, arg2);
+  ReleaseSRWLockExclusive(&commandLock);
+  return failure;
+}
+
 }  // namespace
+
+void releaseSongAtUnload() {
+  // A feeder thread that still runs may not be waited for under the system's loader
+  // lock, and it still reads the song.
+  if (feederThreadHandle != nullptr) return;
+  releaseLoadedSong();
+}
+
 }  // namespace vantor
 
 void VANTOR_CDECL modproc(int32_t cmd, void* arg, uint32_t arg2) {
-  const vantor::Failure failure = vantor::runCommand(cmd, arg, arg2);
+  const vantor::Failure failure = vantor::runSerialised(cmd, arg, arg2);
   // Every frame of the command has returned; the failed load's name, if any, is the
   // host's own text. A message without %s leaves the name unread.
   if (failure.format != nullptr) pellgameapi::pellerrs::reporterror(failure.format, failure.name);

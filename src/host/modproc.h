@@ -25,4 +25,8 @@ namespace vantor {
 // The one song the commands act on; null when none is loaded.
 extern Song* loadedSong;
 
+// Frees the loaded song when the library is unloaded while nothing plays; with a
+// feeder thread still running it leaves everything as it is.
+void releaseSongAtUnload();
+
 }  // namespace vantor

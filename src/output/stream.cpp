@@ -60,15 +60,26 @@ bool playSong(Song* song, IDirectSound* device, int globalFocus, int volumeContr
   // Manual reset: once a stop has set it, every later wait of the feeder ends at once.
   feederWakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (feederWakeEvent == nullptr) return abandonStart(song);
-  feederThreadHandle = CreateThread(nullptr, 0, feederThread, nullptr, 0, nullptr);
-  if (feederThreadHandle == nullptr) return abandonStart(song);
+  // The thread holds a reference to the library while it runs. A host that unloads the
+  // library while a song plays then leaves it loaded and playing, where the thread would
+  // otherwise go on in code that is gone. Without a reference the thread runs all the same.
+  HMODULE libraryReference = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&stopRequested),
+                     &libraryReference);
+  feederThreadHandle = CreateThread(nullptr, 0, feederThread, libraryReference, 0, nullptr);
+  if (feederThreadHandle == nullptr) {
+    if (libraryReference != nullptr) FreeLibrary(libraryReference);
+    return abandonStart(song);
+  }
   SetThreadPriority(feederThreadHandle, THREAD_PRIORITY_ABOVE_NORMAL);
   return true;
 }
 
+namespace {
+
 // Renders every block the cursor has left since the last poll, never the one under it.
-DWORD WINAPI feederThread(LPVOID) {
-  if (stopRequested.load() != 0) return 0;
+void feedUntilStopped() {
+  if (stopRequested.load() != 0) return;
   do {
     DWORD cursor = 0;
     soundBuffer->GetCurrentPosition(&cursor, nullptr);
@@ -81,6 +92,15 @@ DWORD WINAPI feederThread(LPVOID) {
     // The poll interval, which a stop cuts short.
     WaitForSingleObject(feederWakeEvent, feederPollMilliseconds);
   } while (stopRequested.load() == 0);
+}
+
+}  // namespace
+
+DWORD WINAPI feederThread(LPVOID libraryReference) {
+  feedUntilStopped();
+  // Dropping the reference may unload the library, so the thread ends inside the
+  // system's call and never returns into code that may be gone.
+  if (libraryReference != nullptr) FreeLibraryAndExitThread(static_cast<HMODULE>(libraryReference), 0);
   return 0;
 }
 

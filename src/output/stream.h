@@ -17,7 +17,8 @@ bool playSong(Song* song, IDirectSound* device, int globalFocus, int volumeContr
 // Maps 0..1 onto the buffer volume, linear in decibels (-10000..0).
 void setSongVolume(Song* song, float volume);
 
-// The feeder thread procedure.
-DWORD WINAPI feederThread(LPVOID unused);
+// The feeder thread procedure; its parameter is the thread's reference to the library,
+// which it drops as it ends (null: none was taken).
+DWORD WINAPI feederThread(LPVOID libraryReference);
 
 }  // namespace vantor

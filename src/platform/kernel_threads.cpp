@@ -158,12 +158,18 @@ void* ThreadObject::runThread(void* argument) {
     state->systemId = static_cast<pid_t>(syscall(SYS_gettid));
     if (state->priority != THREAD_PRIORITY_NORMAL) applyPriority(state->systemId, state->priority);
   }
+  // ExitThread leaves the routine by unwinding the stack, which passes this too.
+  struct Finish {
+    ThreadState& state;
+    ~Finish() {
+      {
+        std::lock_guard lock(state.mutex);
+        state.finished = true;
+      }
+      state.finishedSignal.notify_all();
+    }
+  } finish{*state};
   state->start(state->parameter);
-  {
-    std::lock_guard lock(state->mutex);
-    state->finished = true;
-  }
-  state->finishedSignal.notify_all();
   return nullptr;
 }
 
@@ -358,3 +364,10 @@ BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) {
 void LeaveCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_unlock(&section->mutex); }
 
 void DeleteCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_destroy(&section->mutex); }
+
+void AcquireSRWLockExclusive(PSRWLOCK lock) { pthread_mutex_lock(&lock->mutex); }
+
+void ReleaseSRWLockExclusive(PSRWLOCK lock) { pthread_mutex_unlock(&lock->mutex); }
+
+// The exit code is not kept: nothing here asks for it.
+void ExitThread(DWORD) { pthread_exit(nullptr); }

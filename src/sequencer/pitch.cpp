@@ -38,7 +38,9 @@ bool linearTable(const Song& song) { return (song.flags & LinearFrequencyTable) 
 // 2^(exponent x octaveStep) x 8363 for a whole-numbered exponent. pow is the costliest
 // step of a pitch update, and the auto-vibrato asks for an update on every tick, mostly
 // of the pitch of the tick before; so results are remembered by their exact input, in
-// a small table per thread (only the rendering thread asks).
+// a small table. Only the thread that renders asks, one at a time, as for the channels
+// and voices. (Storage per thread would be allocated anew for each feeder thread, and
+// in some Windows builds never freed.)
 double linearFrequency(double exponent) {
   struct Remembered {
     bool filled;
@@ -46,7 +48,7 @@ double linearFrequency(double exponent) {
     double frequency;
   };
   constexpr int slots = 64;
-  thread_local Remembered remembered[slots] = {};
+  static Remembered remembered[slots] = {};
   Remembered& slot = remembered[static_cast<uint64_t>(static_cast<int64_t>(exponent)) % slots];
   if (!slot.filled || slot.exponent != exponent) {
     slot = {true, exponent, std::pow(2.0, exponent * octaveStep) * linearBaseFrequency};

@@ -62,9 +62,9 @@ TEST_F(ReportErrorThrowing, PercentSignsInTheMessageReachTheLogAsText) {
 TEST(MessageBoxOwner, TheWindowOfCommandZeroIsSignExtended) {
   char caption[] = "caption";
   modproc(VANTOR_SET_CAPTION, caption, 0xFFFF0010u);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(parentWindow), static_cast<uintptr_t>(0xFFFFFFFFFFFF0010ull));
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(parentWindow.load()), static_cast<uintptr_t>(0xFFFFFFFFFFFF0010ull));
   modproc(VANTOR_SET_CAPTION, caption, 0x00010010u);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(parentWindow), uintptr_t{0x00010010u});
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(parentWindow.load()), uintptr_t{0x00010010u});
   modproc(VANTOR_SET_CAPTION, nullptr, 0);
 }
 

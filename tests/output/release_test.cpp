@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "host/modproc.h"
+#include "host/process_attach.h"
 #include "loading/xm_loader.h"
 #include "stream_fixture.h"
 
@@ -114,6 +116,41 @@ TEST_F(StreamRelease, AFailedLoadEndsPlayback) {
     memoryBlock = {};
     registerSources();
     expectStopped();
+  }
+}
+
+}  // namespace
+}  // namespace vantor::testing
+
+namespace vantor::testing {
+namespace {
+
+// The library's unload (a detach without the reserved pointer) frees the song the
+// commands hold, but only while nothing plays: a feeder thread may not be waited for
+// there and still reads the song. The end of the process (a reserved pointer) touches
+// nothing.
+TEST_F(StreamRelease, DetachFreesTheLoadedSongOnlyAtAnUnloadWithNothingPlaying) {
+  struct Case {
+    bool playing;
+    bool processEnds;
+    bool freed;
+  };
+  int endOfProcess = 0;
+  for (const Case& c : {Case{false, false, true}, Case{true, false, false}, Case{false, true, false}}) {
+    loadedSong = song;
+    if (c.playing) {
+      ASSERT_TRUE(play());
+      device.clearCalls();
+    }
+    DllMain(nullptr, DLL_PROCESS_DETACH, c.processEnds ? &endOfProcess : nullptr);
+    EXPECT_EQ(loadedSong == nullptr, c.freed) << c.playing << c.processEnds;
+    if (c.playing) {
+      EXPECT_TRUE(waitForCalls([](const std::vector<RecordedCall>& calls) { return !calls.empty(); }))
+          << "the feeder goes on polling";
+    }
+    if (c.freed) song = makeSong();  // the fixture frees its own song at the end
+    loadedSong = nullptr;
+    stopSong(song);
   }
 }
 

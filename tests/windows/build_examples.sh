@@ -87,9 +87,15 @@ cl() {
   local define=-D_X86_ link=/safeseh:no
   [ "$arch" = i686 ] || define=-D_AMD64_ link=
   INCLUDE=/usr/$arch-w64-mingw32/include LIB=$out/sdk-$arch \
-    CL="$define -D__USE_MINGW_ANSI_STDIO=0 /clang:-fgnuc-version=4.2.1" LINK=$link \
+    CL="$define -D__USE_MINGW_ANSI_STDIO=0 /clang:-fgnuc-version=4.2.1 /W4 /WX" LINK=$link \
     "$clang_cl" --target="$arch-pc-windows-msvc" -fuse-ld=lld /nologo "$@"
 }
+
+# Every warning is an error: the examples are what game developers copy. cl takes its
+# extra options from CL, the MinGW-w64 compilers from these wrappers.
+for compiler in {i686,x86_64}-w64-mingw32-{gcc,g++}; do
+  eval "$compiler() { command $compiler -Wall -Wextra -Werror \"\$@\"; }"
+done
 
 unoptimised=()
 for line in "${cl_lines[@]//\\//}"; do

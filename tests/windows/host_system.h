@@ -91,6 +91,41 @@ struct IDirectSound {
   virtual HRESULT __stdcall Initialize(const GUID* device) = 0;
 };
 
+struct PROCESS_HEAP_ENTRY {
+  void* lpData;
+  DWORD cbData;
+  unsigned char cbOverhead;
+  unsigned char iRegionIndex;
+  unsigned short wFlags;
+  union {
+    struct {
+      HANDLE hMem;
+      DWORD dwReserved[3];
+    } Block;
+    struct {
+      DWORD dwCommittedSize;
+      DWORD dwUnCommittedSize;
+      void* lpFirstBlock;
+      void* lpLastBlock;
+    } Region;
+  };
+};
+constexpr unsigned short PROCESS_HEAP_ENTRY_BUSY = 0x4;
+
+struct PROCESS_MEMORY_COUNTERS_EX {
+  DWORD cb;
+  DWORD PageFaultCount;
+  size_t PeakWorkingSetSize;
+  size_t WorkingSetSize;
+  size_t QuotaPeakPagedPoolUsage;
+  size_t QuotaPagedPoolUsage;
+  size_t QuotaPeakNonPagedPoolUsage;
+  size_t QuotaNonPagedPoolUsage;
+  size_t PagefileUsage;
+  size_t PeakPagefileUsage;
+  size_t PrivateUsage;
+};
+
 constexpr DWORD GENERIC_READ = 0x80000000ul;
 constexpr DWORD GENERIC_WRITE = 0x40000000ul;
 constexpr DWORD CREATE_ALWAYS = 2;
@@ -119,6 +154,16 @@ __declspec(dllimport) HANDLE __stdcall CreateThread(void* security, size_t stack
 __declspec(dllimport) DWORD __stdcall WaitForSingleObject(HANDLE object, DWORD milliseconds);
 __declspec(dllimport) HANDLE __stdcall GetModuleHandleA(const char* name);
 __declspec(dllimport) void* __stdcall GetProcAddress(HANDLE module, const char* name);
+__declspec(dllimport) HANDLE __stdcall LoadLibraryA(const char* name);
+__declspec(dllimport) int __stdcall FreeLibrary(HANDLE module);
+__declspec(dllimport) int __stdcall CopyFileA(const char* from, const char* to, int failIfExists);
+__declspec(dllimport) HANDLE __stdcall GetCurrentProcess();
+__declspec(dllimport) DWORD __stdcall GetProcessHeaps(DWORD count, HANDLE* heaps);
+__declspec(dllimport) int __stdcall HeapLock(HANDLE heap);
+__declspec(dllimport) int __stdcall HeapUnlock(HANDLE heap);
+__declspec(dllimport) int __stdcall HeapWalk(HANDLE heap, PROCESS_HEAP_ENTRY* entry);
+__declspec(dllimport) int __stdcall K32GetProcessMemoryInfo(HANDLE process, PROCESS_MEMORY_COUNTERS_EX* counters,
+                                                            DWORD size);
 
 int printf(const char* format, ...);
 int fflush(struct FILE* stream);  // null: every stream

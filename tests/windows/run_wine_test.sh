@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the Windows test host under Wine with real DirectSound and checks what was heard.
+# Runs the Windows test host under Wine with real DirectSound and checks what was heard;
+# also commands from two threads at once, and unloading the library with a song loaded.
 #
 #   run_wine_test.sh [--errors-host EXE]... [--examples DIR]... PACKAGE_DIR HOST_EXE SONG.xm REFERENCE.wav
 #   run_wine_test.sh --can-run-32 PACKAGE_DIR HOST_EXE
@@ -327,6 +328,22 @@ if ! run_heard play "$play_clock" "$play_content" play "$(windows_path "$song")"
   reference=$work/selftest-reference.wav
   run_heard selftest "$selftest_clock" "$selftest_content" selftest "$(windows_path "$work")" || true
 fi
+
+# Two threads giving overlapping commands, then one play heard from its start; and
+# rounds of unloading the library with its song loaded.
+overlap_clock="--match full --silent end"
+[ -n "$play_clock" ] || overlap_clock=
+if ! run_heard overlap "$overlap_clock" "--starts 1" overlap "$(windows_path "$song")" &&
+  { echo "wine test: what was heard after the overlapping commands did not pass; once more" >&2
+    ! run_heard overlap "$overlap_clock" "--starts 1" overlap "$(windows_path "$song")"; }; then
+  failures=$((failures + 1))
+fi
+unload_how=()
+[ -z "$how" ] || unload_how=(--emulated)
+run_host unload unload "$(windows_path "$song")" ${unload_how[@]+"${unload_how[@]}"} || {
+  echo "wine test: FAILED: unloading the library" >&2
+  failures=$((failures + 1))
+}
 
 if [ $failures -ne 0 ]; then
   echo "wine test: FAILED ($failures)" >&2

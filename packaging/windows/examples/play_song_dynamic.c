@@ -51,7 +51,9 @@ int main(int argc, char** argv) {
   }
   /* Either build of the plug-in serves a host that only calls modproc. */
   plugin = LoadLibraryA("vantor.dll");
-  modprocEntry = plugin != NULL ? (vantor_modproc_fn)GetProcAddress(plugin, "modproc") : NULL;
+  /* Through void (*)(void), the type that stands for any function, so that GCC's
+     -Wcast-function-type is quiet about GetProcAddress's own type. */
+  modprocEntry = plugin != NULL ? (vantor_modproc_fn)(void (*)(void))GetProcAddress(plugin, "modproc") : NULL;
   if (modprocEntry == NULL) {
     printf("vantor.dll cannot be loaded\n");
     return 2;

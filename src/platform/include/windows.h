@@ -140,6 +140,21 @@ BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section);
 void LeaveCriticalSection(LPCRITICAL_SECTION section);
 void DeleteCriticalSection(LPCRITICAL_SECTION section);
 
+// Slim reader/writer locks, taken exclusively only. SRWLOCK_INIT needs no set-up and no
+// clean-up, and, like the real ones, they are not recursive.
+struct SRWLOCK {
+  pthread_mutex_t mutex;
+};
+typedef SRWLOCK* PSRWLOCK;
+#define SRWLOCK_INIT \
+  { PTHREAD_MUTEX_INITIALIZER }
+
+void AcquireSRWLockExclusive(PSRWLOCK lock);
+void ReleaseSRWLockExclusive(PSRWLOCK lock);
+
+// Ends the calling thread; its handle is signalled as when its routine returns.
+[[noreturn]] void ExitThread(DWORD exitCode);
+
 // Files.
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
@@ -220,3 +235,17 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 #define DLL_THREAD_DETACH 3
 
 BOOL DisableThreadLibraryCalls(HMODULE module);
+
+// References to a loaded library. Off Windows a reference is the dynamic loader's own
+// (dlopen and dlclose); the handle is the loader's, not the load address that DllMain
+// receives. Only GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS is offered, for a library
+// opened with dlopen: the program itself is never unloaded and gives no reference.
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x4u
+#define ERROR_MOD_NOT_FOUND 126u
+
+BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
+BOOL FreeLibrary(HMODULE module);
+// Drops the reference and ends the calling thread. On Windows the system does both, so
+// a thread may drop the last reference to the library it runs in; here the call runs
+// inside the library, which the last reference must therefore not be.
+[[noreturn]] void FreeLibraryAndExitThread(HMODULE module, DWORD exitCode);
