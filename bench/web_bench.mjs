@@ -7,7 +7,8 @@
 // runs, so that other work on the machine weighs little:
 // - natively, the tool's render to /dev/null of SECONDS, less the same run of one
 //   block (the tool's start and the song's load), as the CPU time of the child;
-// - in Node, song.render a second at a time, as this process's CPU time;
+// - in Node, song.render a second at a time into one array (as a page renders into
+//   the arrays it hands to its worklet), as this process's CPU time;
 // - in headless Chromium, the same in a page, as its main thread's CPU time.
 // The wall-clock speeds, least time of the rounds too, are shown beside them.
 import { spawnSync } from "node:child_process";
@@ -62,7 +63,8 @@ const node = await least(async () => {
   const loaded = await vantor.loadSong(songBytes);
   const cpuBefore = process.cpuUsage();
   const started = performance.now();
-  for (let done = 0; done < frames; done += 44100) loaded.render(Math.min(44100, frames - done));
+  const pcm = new Int16Array(2 * 44100);
+  for (let done = 0; done < frames; done += 44100) loaded.render(Math.min(44100, frames - done), pcm);
   const wall = (performance.now() - started) / 1000;
   const cpu = process.cpuUsage(cpuBefore);
   loaded.free();
@@ -85,7 +87,8 @@ await page.addScriptTag({
   content: `${moduleSource}\nwindow.benchLoad = async (bytes) => { await ready(); window.benchSong = await loadSong(Uint8Array.from(bytes)); };
     window.benchRender = (frames) => {
       const started = performance.now();
-      for (let done = 0; done < frames; done += 44100) window.benchSong.render(Math.min(44100, frames - done));
+      const pcm = new Int16Array(2 * 44100);
+      for (let done = 0; done < frames; done += 44100) window.benchSong.render(Math.min(44100, frames - done), pcm);
       window.benchSong.free();
       return (performance.now() - started) / 1000;
     };`,

@@ -61,9 +61,9 @@ struct WebSong {
   std::unique_ptr<tool::TickWatch> watch;
   std::deque<TickStart> ticks;  // from the tick of the last frame handed out on
   int32_t tickInRow = 0;
-  uint64_t framesRendered = 0;  // into pcm, from play start
   uint64_t framesHandedOut = 0;
-  std::vector<int16_t> pcm;  // rendered, not yet handed out (interleaved)
+  int16_t block[blockFrames * 2];  // the block rendered last, as PCM (interleaved)
+  int blockFramesLeft = 0;         // its last frames, not yet handed out
   std::vector<int16_t> handedOut;
   int32_t position[3] = {0, 0, 0};
   uint32_t mutedChannels = 0;  // a listening aid: bit c silences channel c
@@ -95,9 +95,8 @@ void endPlaying(WebSong& song) {
   }
   song.ticks.clear();
   song.tickInRow = 0;
-  song.framesRendered = 0;
   song.framesHandedOut = 0;
-  song.pcm.clear();
+  song.blockFramesLeft = 0;
   std::fill(std::begin(song.position), std::end(song.position), 0);
 }
 
@@ -137,12 +136,10 @@ bool startPlaying(WebSong& web) {
 }
 
 void renderOneBlock(WebSong& web) {
-  int16_t block[blockFrames * 2];
   int first = blockIndex * blockFrames;
   renderBlock();
-  convertBlock(mixBuffer.frames + 2 * first, block);
-  web.pcm.insert(web.pcm.end(), block, block + blockFrames * 2);
-  web.framesRendered += blockFrames;
+  convertBlock(mixBuffer.frames + 2 * first, web.block);
+  web.blockFramesLeft = blockFrames;
 }
 
 // The position of the last frame handed out; ticks before it are forgotten.
@@ -311,10 +308,15 @@ EMSCRIPTEN_KEEPALIVE const int16_t* vantor_render(WebSong* web, uint32_t frames)
     web::lastError = "out of memory for the mix buffer";
     return nullptr;
   }
-  std::size_t values = std::size_t{frames} * 2;
-  while (web->pcm.size() < values) web::renderOneBlock(*web);
-  web->handedOut.assign(web->pcm.begin(), web->pcm.begin() + static_cast<std::ptrdiff_t>(values));
-  web->pcm.erase(web->pcm.begin(), web->pcm.begin() + static_cast<std::ptrdiff_t>(values));
+  web->handedOut.resize(std::size_t{frames} * 2);
+  for (uint32_t done = 0; done < frames;) {
+    if (web->blockFramesLeft == 0) web::renderOneBlock(*web);
+    uint32_t count = std::min(frames - done, static_cast<uint32_t>(web->blockFramesLeft));
+    const int16_t* from = web->block + 2 * (blockFrames - web->blockFramesLeft);
+    std::copy(from, from + 2 * count, web->handedOut.data() + 2 * done);
+    web->blockFramesLeft -= static_cast<int>(count);
+    done += count;
+  }
   web->framesHandedOut += frames;
   web::updatePosition(*web);
   return web->handedOut.data();

@@ -63,8 +63,12 @@ export interface Song {
   readonly findings: Finding[];
   /** Runs the examination behind info and findings in slices; resolves when done. */
   examine(sliceMilliseconds?: number): Promise<void>;
-  /** The next frames from play start, interleaved stereo, as `vantor render` writes them. */
-  render(frames: number): Int16Array;
+  /**
+   * The next frames from play start, interleaved stereo, as `vantor render` writes them:
+   * a new array, or the first `frames` x 2 values of `into`, written (a browser saves
+   * making a large array for each call).
+   */
+  render(frames: number, into?: Int16Array): Int16Array;
   /** Back to play start, as the song was loaded. */
   restart(): void;
   /** Order position, row and tick of the last frame rendered. */

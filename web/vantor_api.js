@@ -185,15 +185,22 @@ export class Song {
     return this.#examined;
   }
 
-  // The next frames from play start, interleaved stereo, as vantor render writes them.
-  render(frames) {
+  // The next frames from play start, interleaved stereo, as vantor render writes them:
+  // in a new array, or written into `into` (at least frames x 2 values), which saves
+  // the browser making a new array for each call.
+  render(frames, into = undefined) {
     const handle = this.#alive();
     if (!Number.isInteger(frames) || frames < 0) throw new RangeError("frames must be a whole number, 0 or more");
-    if (frames === 0) return new Int16Array(0);
+    if (into !== undefined && !(into instanceof Int16Array && into.length >= frames * 2)) {
+      throw new RangeError("into must be an Int16Array of at least frames x 2 values");
+    }
+    const pcm = into === undefined ? new Int16Array(frames * 2) : into.subarray(0, frames * 2);
+    if (frames === 0) return pcm;
     const play = this.#play;
     const address = play._vantor_render(handle, frames);
     if (address === 0) throw new Error(textAt(play, play._vantor_error()));
-    return new Int16Array(play.HEAP16.buffer, address, frames * 2).slice();
+    pcm.set(play.HEAP16.subarray(address / 2, address / 2 + frames * 2));
+    return pcm;
   }
 
   // Back to play start, as the song was loaded.
