@@ -3,17 +3,19 @@
 // keeps it supplied well ahead, so that a stall of the page is not heard. Running dry
 // while playing is an underrun, counted and reported with the frames played.
 //
-// Messages in: {clear: true} empties the queue and counts the frames played from 0
-// again, {frames: Int16Array} appends, {playing: boolean}, {gain: number}; a message
-// may hold several, which take effect in that order.
-// Messages out: {played, queued, underruns, silentFrames, firstSound, firstSoundTime},
-// every few calls.
+// Messages in: {clear: n} empties the queue and counts the frames played from 0
+// again, for the page's n-th clear (reports say after which clear they count),
+// {frames: Int16Array} appends, {playing: boolean}, {gain: number}; a message may hold
+// several, which take effect in that order.
+// Messages out: {clears, played, queued, underruns, silentFrames, firstSound,
+// firstSoundTime}, every few calls.
 
 const reportEvery = 4;
 
 class BlockPlayer extends AudioWorkletProcessor {
   constructor() {
     super();
+    this.clears = 0;
     this.queue = [];
     this.offset = 0; // frames of queue[0] already played
     this.queued = 0;
@@ -27,7 +29,8 @@ class BlockPlayer extends AudioWorkletProcessor {
   }
 
   receive(message) {
-    if (message.clear) {
+    if (message.clear !== undefined) {
+      this.clears = message.clear;
       this.queue = [];
       this.offset = 0;
       this.queued = 0;
@@ -44,8 +47,8 @@ class BlockPlayer extends AudioWorkletProcessor {
 
   // With the first sound, the context time at which its first frame is due out.
   report(firstSound = false) {
-    const { played, queued, underruns, silentFrames } = this;
-    const report = { played, queued, underruns, silentFrames, firstSound };
+    const { clears, played, queued, underruns, silentFrames } = this;
+    const report = { clears, played, queued, underruns, silentFrames, firstSound };
     if (firstSound) report.firstSoundTime = currentTime;
     this.port.postMessage(report);
   }

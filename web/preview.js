@@ -27,6 +27,7 @@
   let sentFrames = 0; // rendered and handed to the worklet, from the position play began at
   let startFrame = 0; // the frame of the song at which the worklet's count begins
   let positions = []; // {frame, order, row}, one per chunk sent, oldest first
+  let clears = 0; // of the worklet's queue; a report counted before the last one is out of date
   let heard = { played: 0, queued: 0, underruns: 0, silentFrames: 0 };
   let fileReadAt = 0;
   let firstSoundMs = null;
@@ -288,7 +289,7 @@
     while (sentFrames - heard.played < aheadFrames && due()) {
       const frames = new Int16Array(2 * messageFrames);
       for (let at = 0; at < messageFrames; at += chunkFrames) {
-        frames.set(song.render(chunkFrames), 2 * at);
+        song.render(chunkFrames, frames.subarray(2 * at));
         sentFrames += chunkFrames;
         const { order, row } = song.position;
         positions.push({ frame: startFrame + sentFrames, order, row });
@@ -299,6 +300,7 @@
   }
 
   function heardReport(report) {
+    if (report.clears !== clears) return; // its frames are the dropped ones
     heard = report;
     if (report.firstSound && firstSoundMs === null) {
       // When the output presents that frame, on the page's clock: later than the
@@ -321,8 +323,9 @@
   function startPlaying(order) {
     applyListeningAid();
     let skipped = 0;
+    const skippedBlock = new Int16Array(2 * 884);
     while (order > 0 && skipped < passLimitFrames) {
-      song.render(884);
+      song.render(884, skippedBlock);
       skipped += 884;
       if (song.position.order === order) break;
     }
@@ -331,7 +334,7 @@
     positions = [];
     heard = { ...heard, played: 0, queued: 0 };
     playing = true;
-    worklet.port.postMessage({ clear: true });
+    worklet.port.postMessage({ clear: ++clears });
     supply({ playing: true }); // with the first frames, so that the worklet never waits for them
     ui.play.textContent = "Pause";
   }
@@ -356,7 +359,7 @@
     playing = false;
     sentFrames = 0;
     positions = [];
-    worklet?.port.postMessage({ clear: true, playing: false });
+    worklet?.port.postMessage({ clear: ++clears, playing: false });
     heard = { ...heard, played: 0, queued: 0 };
     ui.play.textContent = "Play";
     highlightRow(-1);
