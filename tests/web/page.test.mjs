@@ -174,6 +174,14 @@ test("a refused file shows the loader's reason and the next file loads", { skip:
   assert.equal(await text("#error"), "");
 });
 
+// A page handed on alone must carry the licences of the code compiled into it.
+test("the page shows vantor's licence and those of the code emscripten compiled into it", { skip }, async () => {
+  const shown = await page.$$eval("#licences details", (all) =>
+    all.map((details) => [details.querySelector("summary").textContent, details.querySelector("pre").textContent]));
+  assert.deepEqual(shown.map(([name]) => name).sort(), ["LICENSE", "LLVM-runtime.txt", "emscripten.txt", "musl.txt"]);
+  assert.ok(shown.every(([, text]) => /Permission is hereby granted|Apache License/.test(text)));
+});
+
 // Underruns count, over the page's life, the render quanta in which the worklet had
 // too little to play once a song's sound had begun.
 test("the sound never runs dry from a song's start on, even with the page busy for 100 ms", { skip }, async () => {
