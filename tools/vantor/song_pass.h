@@ -33,13 +33,7 @@ struct PassLength {
   bool limited;     // no row came back within passLimitFrames
 };
 
-// Runs the song's own sequencer from play start, without mixing (voices never steer
-// the song), until one pass ends. The song is left wherever that was, and keeps what
-// its effects changed for later plays (a finetune set by E5x), so measure on a song
-// that will not be played afterwards. A listener, when given, is shown every tick of
-// the pass (not the row that begins the second pass) and may mix.
-//
-// A pass run a few ticks at a time, for a caller that must not wait for the whole
+// measurePass, a few ticks at a time, for a caller that must not wait for the whole
 // pass at once (a web page that keeps playing meanwhile). Its tick watch is installed
 // while it exists, so no other may run at the same time.
 class PassRun {
@@ -57,6 +51,11 @@ class PassRun {
   TickWatch watch_;
 };
 
+// Runs the song's own sequencer from play start, without mixing (voices never steer
+// the song), until one pass ends. The song is left wherever that was, and keeps what
+// its effects changed for later plays (a finetune set by E5x), so measure on a song
+// that will not be played afterwards. A listener, when given, is shown every tick of
+// the pass (not the row that begins the second pass) and may mix.
 PassLength measurePass(Song* song, const TickWatch::Listener& alsoWatching = nullptr);
 
 }  // namespace vantor::tool
