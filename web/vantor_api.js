@@ -142,10 +142,9 @@ export class Song {
         try {
           if (this.#examined === null) {
             const started = performance.now();
-            let state = 0;
-            while (state === 0 && performance.now() - started < sliceMilliseconds) {
-              state = examine._vantor_examine(handle, ticksPerExamineStep);
-            }
+            let state;
+            do state = examine._vantor_examine(handle, ticksPerExamineStep);
+            while (state === 0 && performance.now() - started < sliceMilliseconds);
             if (state < 0) throw new Error(textAt(examine, examine._vantor_error()));
             if (state === 0) return void setTimeout(step, 0);
             this.#examined = {

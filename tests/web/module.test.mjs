@@ -100,6 +100,16 @@ test("info's typed fields say what its lines say", { skip: skipModule }, async (
   song.free();
 });
 
+test("an examination run in slices, one call of a few ticks each, finds what one run at once finds", { skip: skipModule, timeout: 120000 }, async () => {
+  const bytes = await vantor.demoSongBytes();
+  const sliced = await vantor.loadSong(bytes);
+  const atOnce = await vantor.loadSong(bytes);
+  await sliced.examine(0);
+  assert.deepEqual({ info: sliced.info, findings: sliced.findings }, { info: atOnce.info, findings: atOnce.findings });
+  sliced.free();
+  atOnce.free();
+});
+
 test("the position is that of the last frame rendered, across the end of a row", { skip: skipModule }, async () => {
   const song = await vantor.loadSong(await vantor.demoSongBytes());
   const { defaultSpeed, defaultBpm } = song.info;
