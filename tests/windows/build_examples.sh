@@ -43,9 +43,9 @@ if [ -z "$clang_cl" ] || [ -z "$llvm_lib" ] || [ ! -d /usr/i686-w64-mingw32/incl
   exit 1
 fi
 
-mapfile -t cl_lines < <(sed -n 's/^  \(cl .*\)$/\1/p' "$package/README.txt")
-mapfile -t mingw32_lines < <(sed -n 's/^  \(i686-w64-mingw32-g[c+][c+] .*\)$/\1/p' "$package/README.txt")
-mapfile -t mingw64_lines < <(sed -n 's/^  \(x86_64-w64-mingw32-g[c+][c+] .*\)$/\1/p' "$package/README.txt")
+mapfile -t cl_lines < <(sed -n 's/^    \(cl .*\)$/\1/p' "$package/README.txt")
+mapfile -t mingw32_lines < <(sed -n 's/^    \(i686-w64-mingw32-g[c+][c+] .*\)$/\1/p' "$package/README.txt")
+mapfile -t mingw64_lines < <(sed -n 's/^    \(x86_64-w64-mingw32-g[c+][c+] .*\)$/\1/p' "$package/README.txt")
 if [ ${#cl_lines[@]} -ne 2 ] || [ ${#mingw32_lines[@]} -ne 2 ] || [ ${#mingw64_lines[@]} -ne 2 ]; then
   echo "examples: FAILED: the manual should give two cl lines and two lines for each MinGW-w64" \
     "compiler, not ${#cl_lines[@]}, ${#mingw32_lines[@]} and ${#mingw64_lines[@]}" >&2

@@ -1,7 +1,7 @@
 // vantor check: for a game's build or a composer's folder. One line per place where a
 // song will sound different from trackers, in the form that editors and build tools
 // read, the songs that do not load with the reason, and a summary. Every song given is
-// read, even after one fails.
+// read, even after one fails. With --list-rules it lists every rule instead.
 #include <cstdio>
 #include <string>
 
@@ -65,6 +65,10 @@ std::string counted(int count, const char* one, const char* many) {
 }  // namespace
 
 int runCheck(const Options& options) {
+  if (options.listRules) {
+    printRuleList(options.markdown);
+    return std::fflush(stdout) == 0 ? exitSuccess : exitFailure;
+  }
   CheckCounts counts;
   for (const SongSource& source : options.songs) checkSong(source, counts);
   std::string summary = counted(counts.songs, "song", "songs") + " checked: ";

@@ -118,6 +118,11 @@ class ArgumentReader {
       name.resize(equals);
     }
     if (name == "-o") name = "--output";
+    if (options_.command == Command::check && !inlineValue &&
+        (name == "--list-rules" || name == "--markdown")) {
+      (name == "--list-rules" ? options_.listRules : options_.markdown) = true;
+      return {};
+    }
     if (name == "--demo" && !inlineValue) {
       if (options_.command == Command::check) {
         options_.songs.push_back({{}, true});
@@ -164,8 +169,11 @@ class ArgumentReader {
   }
 
   std::string checkComplete() const {
-    if (options_.command == Command::check)
+    if (options_.command == Command::check) {
+      if (options_.markdown && !options_.listRules) return "--markdown goes with --list-rules";
+      if (options_.listRules) return options_.songs.empty() ? "" : "--list-rules takes no song";
       return options_.songs.empty() ? "no song given (SONG.xm..., or --demo)" : "";
+    }
     if (options_.song.path.empty() && !options_.song.demo) return "no song given (SONG.xm or --demo)";
     if (options_.command == Command::render && options_.outputPath.empty()) return "render needs -o OUT.wav";
     if (options_.command == Command::exportXm && options_.outputPath.empty()) return "export needs -o OUT.xm";
@@ -190,6 +198,12 @@ const char* commandName(Command command) {
   return "help";
 }
 
+std::vector<Command> songCommands() {
+  std::vector<Command> commands;
+  for (const NamedCommand& named : namedCommands) commands.push_back(named.command);
+  return commands;
+}
+
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
   ParsedCommandLine parsed;
   Options& options = parsed.options;
@@ -206,6 +220,10 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
   if (isHelp(first)) {
     options.command = Command::help;
     if (argc == 2) return parsed;
+    if (argc == 3 && std::string_view(argv[2]) == "--man") {
+      options.manPage = true;
+      return parsed;
+    }
     options.helpTopic = argc == 3 ? commandNamed(argv[2]) : std::nullopt;
     if (!options.helpTopic)
       parsed.error = "help takes one command name: render, info, check, trace, play or export";

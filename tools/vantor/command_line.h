@@ -13,6 +13,9 @@ enum class Command { help, version, render, info, check, trace, play, exportXm }
 // The name a command is given by on the command line ("help" for help and version).
 const char* commandName(Command command);
 
+// The commands that take a song, in the order the help lists them.
+std::vector<Command> songCommands();
+
 // Where the song comes from: a file, or the built-in demo song.
 struct SongSource {
   std::string path{};
@@ -24,8 +27,11 @@ struct SongSource {
 struct Options {
   Command command = Command::help;
   std::optional<Command> helpTopic{};  // help: the command asked about; none for all of them
+  bool manPage = false;                // help --man: the man page, every command in full
   SongSource song{};
   std::vector<SongSource> songs{};   // check: every song given, in order
+  bool listRules = false;            // check: list the rules instead of checking songs
+  bool markdown = false;             // check --list-rules: as a Markdown table
   std::string outputPath{};          // render, export: -o
   std::optional<double> seconds{};   // render, play
   std::optional<long long> ticks{};  // trace

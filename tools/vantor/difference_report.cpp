@@ -1,6 +1,7 @@
 #include "difference_report.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,32 @@ std::vector<RuleFound> byRule(const Findings& findings) {
   return found;
 }
 
+// The loader refuses a file with such an instrument, where trackers play it.
+const RuleText tooManySamples = {"an instrument with more than 16 samples", "vantor refuses the whole file",
+                                 "trackers that write more play them",
+                                 "keep every instrument at 16 samples or fewer"};
+
+// A cell of a Markdown table: its text, with the table's own separator escaped.
+std::string tableCell(const std::string& text) {
+  std::string cell;
+  for (char c : text) {
+    if (c == '|') cell += '\\';
+    cell += c;
+  }
+  return cell;
+}
+
+void printRuleLine(const RuleText& text, const char* mark, bool markdown) {
+  std::string construct = std::string(text.construct) + mark;
+  if (markdown) {
+    std::printf("| %s | %s | %s | %s |\n", tableCell(construct).c_str(), tableCell(text.vantorDoes).c_str(),
+                tableCell(text.trackersDo).c_str(), tableCell(text.sameInBoth).c_str());
+  } else {
+    std::printf("%s: %s; %s; to sound the same in both: %s\n", construct.c_str(), text.vantorDoes,
+                text.trackersDo, text.sameInBoth);
+  }
+}
+
 }  // namespace
 
 void printTrackerDifferences(const DifferenceFinder& finder) {
@@ -105,9 +132,8 @@ int printCheckFindings(const std::string& song, const DifferenceFinder& finder) 
 std::vector<std::string> refusalDifferences(const LoadNotes& notes, uint16_t version) {
   std::vector<std::string> texts;
   if (notes.refusal == LoadRefusal::TooManySamples) {
-    texts.push_back(
-        "an instrument holds at most 16 samples here; trackers that write more play them (keep every "
-        "instrument at 16 samples or fewer)");
+    texts.push_back(std::string(tooManySamples.construct) + ": " + tooManySamples.vantorDoes + "; " +
+                    tooManySamples.trackersDo + " (" + tooManySamples.sameInBoth + ")");
   }
   if (version < firstReadXmVersion) {
     texts.push_back("the file is XM version " + versionText(version) +
@@ -115,6 +141,22 @@ std::vector<std::string> refusalDifferences(const LoadNotes& notes, uint16_t ver
                     "(save the song again in a current tracker)");
   }
   return texts;
+}
+
+void printRuleList(bool markdown) {
+  if (markdown) {
+    std::printf("| Construct | What vantor does | What trackers do | To sound the same in both |\n");
+    std::printf("|---|---|---|---|\n");
+  }
+  // The rules of the cells first, then those of the file, each in the finder's order.
+  std::vector<std::unique_ptr<Rule>> rules = makeRules();
+  for (bool wholeFile : {false, true}) {
+    for (const std::unique_ptr<Rule>& rule : rules) {
+      if (rule->wholeFile() == wholeFile)
+        printRuleLine(rule->text(), wholeFile ? " (for the file)" : "", markdown);
+    }
+  }
+  printRuleLine(tooManySamples, " (the refusal)", markdown);
 }
 
 }  // namespace vantor::tool

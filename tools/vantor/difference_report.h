@@ -22,8 +22,15 @@ void printTrackerDifferences(const DifferenceFinder& finder);
 // Returns the number of lines.
 int printCheckFindings(const std::string& song, const DifferenceFinder& finder);
 
-// The rules behind a refusal that trackers would not make ("an instrument holds at
-// most 16 samples here; ..."), one text each; none when trackers refuse it too.
+// The rules behind a refusal that trackers would not make ("an instrument with more
+// than 16 samples: vantor refuses the whole file; ..."), one text each; none when
+// trackers refuse it too.
 std::vector<std::string> refusalDifferences(const LoadNotes& notes, uint16_t version);
+
+// check --list-rules: every rule, one line each ("construct: what vantor does; what
+// trackers do; to sound the same in both: ..."), or, for the compatibility manual, as
+// a Markdown table. The rules of the loader are marked "(for the file)", its refusals
+// "(the refusal)".
+void printRuleList(bool markdown);
 
 }  // namespace vantor::tool

@@ -1,4 +1,4 @@
-// The exit codes of the vantor tool, as documented in its help text and the README.
+// The exit codes of the vantor tool, as documented in its help text and docs/tool.md.
 #pragma once
 
 namespace vantor::tool {

@@ -10,7 +10,7 @@ namespace {
 
 const char generalHelp[] =
     "usage: vantor COMMAND (SONG.xm | --demo) [OPTIONS]\n"
-    "       vantor check SONG.xm...\n"
+    "       vantor check SONG.xm...   (or vantor check --list-rules)\n"
     "       vantor help COMMAND   (or vantor COMMAND --help) for one command in full\n"
     "       vantor --version\n"
     "\n"
@@ -111,6 +111,7 @@ std::string infoHelp() {
 std::string checkHelp() {
   return std::string(
              "usage: vantor check SONG.xm... [--demo]\n"
+             "       vantor check --list-rules [--markdown]\n"
              "\n"
              "Replays each song once and prints one line for every cell where it will sound\n"
              "different from trackers, in the form that editors and build tools read:\n"
@@ -127,6 +128,9 @@ std::string checkHelp() {
              "\n"
              "Options:\n") +
          "  --demo                the built-in demo song, as one of the songs\n"
+         "  --list-rules          list every rule that check names, one line each: the\n"
+         "                        construct, what each side does, how to write it alike\n"
+         "  --markdown            the list as a Markdown table\n"
          "\n"
          "Example:\n"
          "  vantor check music/*.xm\n";

@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "help_text.h"
+#include "man_page.h"
 
 int main(int argc, char** argv) {
   using namespace vantor::tool;
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     case Command::help:
       break;
   }
-  std::fputs(helpText(parsed.options.helpTopic).c_str(), stdout);
+  const Options& options = parsed.options;
+  std::fputs((options.manPage ? manPage() : helpText(options.helpTopic)).c_str(), stdout);
   return exitSuccess;
 }

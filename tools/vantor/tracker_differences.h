@@ -27,7 +27,8 @@ namespace vantor::tool {
 // Versions before this one store their parts in another layout, which vantor does not read.
 constexpr uint16_t firstReadXmVersion = 0x0104;
 
-// The words of a rule, shared by info, check and the README's Compatibility table.
+// The words of a rule, shared by info, check and the compatibility manual's table
+// (vantor check --list-rules --markdown).
 struct RuleText {
   const char* construct;   // what the composer wrote: "9xx beyond the sample's loop end"
   const char* vantorDoes;  // "vantor restarts the playing sample"
@@ -164,6 +165,8 @@ class Rule {
  public:
   virtual ~Rule() = default;
   virtual const RuleText& text() const = 0;
+  // A rule of the loader: it acts on the whole file and names the file, not cells.
+  virtual bool wholeFile() const { return false; }
   // Once, before the replay. The rules of the loader name the file here.
   virtual void examineFile(const FileView& /*file*/, std::vector<std::string>& /*where*/) {}
   // After every tick of the pass; records the cells where the rule is heard.

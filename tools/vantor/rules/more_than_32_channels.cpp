@@ -13,6 +13,8 @@ class MoreThan32Channels : public Rule {
     return words;
   }
 
+  bool wholeFile() const override { return true; }
+
   void examineFile(const FileView& file, std::vector<std::string>& where) override {
     if (file.notes.channelsLimited)
       where.push_back(std::to_string(file.notes.channelCountFromFile) + " in the file");

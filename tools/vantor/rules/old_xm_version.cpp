@@ -16,6 +16,8 @@ class OldXmVersion : public Rule {
     return words;
   }
 
+  bool wholeFile() const override { return true; }
+
   void examineFile(const FileView& file, std::vector<std::string>& where) override {
     if (file.version >= firstReadXmVersion) return;
     char text[16];

@@ -41,6 +41,8 @@ class PatternLayout : public Rule {
     return words;
   }
 
+  bool wholeFile() const override { return true; }
+
   void examineFile(const FileView& file, std::vector<std::string>& where) override {
     const std::vector<uint8_t>& bytes = file.bytes;
     std::size_t at = headerSizeOffset + readLittle(bytes, headerSizeOffset, 4);

@@ -17,6 +17,8 @@ class StereoSamples : public Rule {
     return words;
   }
 
+  bool wholeFile() const override { return true; }
+
   void examineFile(const FileView& file, std::vector<std::string>& where) override {
     const LoadNotes& notes = file.notes;
     if (notes.stereoSamples == 0) return;
