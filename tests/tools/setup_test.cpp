@@ -57,10 +57,12 @@ class SetupTest : public ::testing::Test {
 };
 
 // The packages of the one apt-get install the dry run would make.
+// The packages of the apt-get install line, whatever options come before install.
 std::set<std::string> wouldInstall(const std::string& errors) {
-  const std::string marker = "would run: apt-get install -y -qq --no-install-recommends ";
-  std::size_t at = errors.find(marker);
-  if (at == std::string::npos) return {};
+  const std::string marker = " install -y -qq --no-install-recommends ";
+  std::size_t line = errors.find("would run: apt-get ");
+  std::size_t at = line == std::string::npos ? line : errors.find(marker, line);
+  if (at == std::string::npos || at > errors.find('\n', line)) return {};
   std::istringstream packages(errors.substr(at + marker.size(), errors.find('\n', at) - at - marker.size()));
   return {std::istream_iterator<std::string>(packages), std::istream_iterator<std::string>()};
 }

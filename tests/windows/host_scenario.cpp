@@ -294,6 +294,13 @@ void checkUsableAfterFatalErrors() {
   if (thread != nullptr) CloseHandle(thread);
 }
 
+// Command 2 with the song's name, from a buffer of the host's own as a game passes it.
+void loadSongFile(const char* songPath) {
+  char name[260] = {};
+  memcpy(name, songPath, strlen(songPath) < sizeof name ? strlen(songPath) : sizeof name - 1);
+  modproc(VANTOR_LOAD_FILE, name, 0);
+}
+
 int runPlay(const char* songPath) {
   checkUsableAfterFatalErrors();
   IDirectSound* device = openSound();
@@ -302,9 +309,7 @@ int runPlay(const char* songPath) {
   char caption[] = "vantor host";
   modproc(VANTOR_SET_CAPTION, caption, 0);
   try {
-    char name[260] = {};
-    memcpy(name, songPath, strlen(songPath) < sizeof name ? strlen(songPath) : sizeof name - 1);
-    modproc(VANTOR_LOAD_FILE, name, 0);
+    loadSongFile(songPath);
 
     // Neither option: no volume control, full level from the start.
     modproc(VANTOR_PLAY, device, 0);
@@ -453,9 +458,7 @@ int runOverlap(const char* songPath) {
 
   // Afterwards the library plays as before: the last play is heard from its start.
   try {
-    char name[260] = {};
-    memcpy(name, songPath, strlen(songPath) < sizeof name ? strlen(songPath) : sizeof name - 1);
-    modproc(VANTOR_LOAD_FILE, name, 0);
+    loadSongFile(songPath);
     modproc(VANTOR_PLAY, device, 0);
     phase("full", 5000);
     modproc(VANTOR_STOP, nullptr, 0);
