@@ -5,7 +5,6 @@
 // headers have arrived. A file that ends before that leaves it and every later
 // instrument empty; sample data that runs out is kept as far as it goes.
 #include <algorithm>
-#include <cstdlib>
 #include <iterator>
 
 #include "loading/xm_reading.h"
@@ -222,7 +221,7 @@ bool readSampleData(XmLoad& load, const SampleHeader& header, Sample& sample, in
   uint32_t values = static_cast<uint32_t>(
       std::min<uint64_t>(sample.length, static_cast<uint64_t>(reader.remaining()) / bytesPerValue));
   if (values > 0) {
-    sample.data = allocateSampleData(values);
+    sample.data = loadSampleData(values);
     if (sample.data == nullptr) return refuse(load, LoadRefusal::OutOfMemory);
     uint32_t byteCount = values * bytesPerValue;
     if (load.song.sampleProvider != nullptr) {
@@ -273,7 +272,7 @@ bool takeSamples(XmLoad& load, int instrumentIndex, const SampleHeader* headers,
   instrument.sampleCount = sampleCount;
   std::fill(instrument.samples + sampleCount, std::end(instrument.samples), &emptySample);
   for (int slot = 0; slot < sampleCount; ++slot) {
-    auto* sample = static_cast<Sample*>(std::calloc(1, sizeof(Sample)));
+    auto* sample = static_cast<Sample*>(loadAllocation(1, sizeof(Sample)));
     if (sample == nullptr) return refuse(load, LoadRefusal::OutOfMemory);
     instrument.samples[slot] = sample;
     applySampleHeader(headers[slot], *sample, load.notes);
@@ -324,7 +323,7 @@ InstrumentRead readInstrument(XmLoad& load, int instrumentIndex) {
 bool readInstruments(XmLoad& load) {
   Song& song = load.song;
   int count = song.instrumentCount > 0 ? song.instrumentCount : 0;
-  song.instruments = static_cast<Instrument*>(std::calloc(count, sizeof(Instrument)));
+  song.instruments = static_cast<Instrument*>(loadAllocation(count, sizeof(Instrument)));
   if (song.instruments == nullptr && count > 0) return refuse(load, LoadRefusal::OutOfMemory);
   for (int index = 0; index < count; ++index) {
     InstrumentRead result = readInstrument(load, index);

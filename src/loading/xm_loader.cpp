@@ -2,7 +2,6 @@
 // in xm_patterns.cpp and xm_instruments.cpp.
 #include "loading/xm_loader.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "loading/xm_reading.h"
@@ -104,7 +103,7 @@ bool refuse(XmLoad& load, LoadRefusal why) {
 
 Song* loadSong(const char* name, SampleProvider provider) {
   LoadNotes& notes = beginLoadNotes();
-  auto* song = static_cast<Song*>(std::calloc(1, sizeof(Song)));
+  auto* song = static_cast<Song*>(loadAllocation(1, sizeof(Song)));
   if (song == nullptr) {
     notes.refusal = LoadRefusal::OutOfMemory;
     return nullptr;

@@ -13,4 +13,8 @@ Song* loadSong(const char* name, SampleProvider provider);
 // Reads the module into a zero-filled song whose sampleProvider is already set.
 bool loadXmModule(Song* song, SourceHandle* source);
 
+// For tests: the loader's allocation this many allocations from now fails, once, as if
+// memory had run out (0: the next one); -1 withdraws a request not yet used.
+void failLoadAllocation(int after);
+
 }  // namespace vantor

@@ -1,7 +1,5 @@
 // The XM loader's patterns: pattern headers, cell unpacking, and the empty patterns
 // that order entries beyond the file's patterns refer to.
-#include <cstdlib>
-
 #include "loading/xm_reading.h"
 
 namespace vantor {
@@ -52,7 +50,7 @@ bool allocateCells(XmLoad& load, Pattern& pattern, uint32_t rowCount, uint64_t& 
   if (budgetUsed > patternCellBudgetBytes) return refuse(load, LoadRefusal::PatternsTooLarge);
   pattern.rowCount = rowCount;
   if (cellCount == 0) return true;  // a song of 0 channels has patterns without cells
-  pattern.cells = static_cast<NoteCell*>(std::calloc(cellCount, sizeof(NoteCell)));
+  pattern.cells = static_cast<NoteCell*>(loadAllocation(cellCount, sizeof(NoteCell)));
   if (pattern.cells == nullptr) return refuse(load, LoadRefusal::OutOfMemory);
   return true;
 }
@@ -108,7 +106,7 @@ bool readPatterns(XmLoad& load) {
   }
   song.orderPatternSpan = span;
   int patternCount = load.filePatternCount > span ? load.filePatternCount : span;
-  song.patterns = static_cast<Pattern*>(std::calloc(patternCount, sizeof(Pattern)));
+  song.patterns = static_cast<Pattern*>(loadAllocation(patternCount, sizeof(Pattern)));
   if (song.patterns == nullptr) return refuse(load, LoadRefusal::OutOfMemory);
   song.patternCount = patternCount;
 

@@ -1,6 +1,7 @@
 // The XM loader's pieces and the state they share while one module is read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "loading/byte_reader.h"
@@ -19,6 +20,11 @@ struct XmLoad {
   uint16_t fileChannelCount;  // channels as stored in the pattern data
   uint16_t filePatternCount;
 };
+
+// Every allocation of a load, zero-filled: std::calloc, and allocateSampleData for
+// sample data. Null when memory runs out, or when a test asked (failLoadAllocation).
+void* loadAllocation(std::size_t count, std::size_t size);
+int16_t* loadSampleData(uint32_t length);
 
 // Marks the load as refused; always returns false, for `return refuse(...)`.
 bool refuse(XmLoad& load, LoadRefusal why);

@@ -1,22 +1,34 @@
 // Files map onto POSIX descriptors. Share modes have no equivalent here and are
-// accepted without effect; access and creation dispositions behave as on Windows.
+// accepted without effect (each call's arguments are kept for tests:
+// platform/file_requests.h); access and creation dispositions behave as on Windows.
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 
+#include "platform/file_requests.h"
 #include "platform/kernel_object.h"
 
 namespace vantor::platform {
 
 namespace {
+
+std::mutex requestMutex;
+FileRequest lastRequest{};
+
+void keepRequest(DWORD access, DWORD shareMode, DWORD creation) {
+  std::lock_guard lock(requestMutex);
+  lastRequest = {access, shareMode, creation};
+}
 
 class FileObject final : public KernelObject {
  public:
@@ -28,8 +40,14 @@ class FileObject final : public KernelObject {
   int descriptor_;
 };
 
+std::atomic<int> searchCount{0};
+
 // A search holds nothing open: FindFirstFileA reads the whole match at once.
-class SearchObject final : public KernelObject {};
+class SearchObject final : public KernelObject {
+ public:
+  SearchObject() { ++searchCount; }
+  ~SearchObject() override { --searchCount; }
+};
 
 FileObject* fileObject(HANDLE handle) { return dynamic_cast<FileObject*>(kernelObject(handle)); }
 
@@ -122,15 +140,27 @@ bool appendUtf8(std::string& text, wchar_t character) {
 void setLastErrorFromTransfer(int err) { setLastErrorFromErrno(err == EBADF ? EACCES : err); }
 
 }  // namespace
+
+FileRequest lastFileRequest() {
+  std::lock_guard lock(requestMutex);
+  return lastRequest;
+}
+
+int openSearches() { return searchCount.load(); }
+
 }  // namespace vantor::platform
 
 using namespace vantor::platform;
 
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD,
+                   HANDLE) {
+  keepRequest(access, shareMode, creation);
   return openFile(name, access, creation);
 }
 
-HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD,
+                   HANDLE) {
+  keepRequest(access, shareMode, creation);
   if (name == nullptr) return openFile(nullptr, access, creation);
   std::string narrow;
   try {

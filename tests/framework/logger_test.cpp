@@ -6,11 +6,14 @@
 #include <string>
 
 #include "framework/reporting.h"
+#include "platform/file_requests.h"
 #include "temp_dir.h"
 
 namespace pellgameapi {
 namespace {
 
+using vantor::platform::FileRequest;
+using vantor::platform::lastFileRequest;
 using vantor::test::readFile;
 
 // "YYYY-MM-DD-hh:mm:ss.mmm :-: ": digits everywhere but at the separators.
@@ -44,13 +47,16 @@ TEST_F(Logger, StaysDisabledAndCreatesNoFile) {
   EXPECT_STREQ(log.line.text, "");
 }
 
-// The file is not held open: each line opens it, appends and closes it again.
+// The file is not held open: each line opens it for reading and writing, shared with
+// nobody (created when missing), appends and closes it again.
 TEST_F(Logger, WhenEnabledAppendsStampedLinesCutBelowTheCapacity) {
   log.filename = path.c_str();
   log.enabled = 1;
   log.log("first %d", 1);
   EXPECT_EQ(log.file.handle, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(lastFileRequest(), (FileRequest{GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS}));
   log.log("%s", std::string(5000, 'z').c_str());
+  EXPECT_EQ(lastFileRequest(), (FileRequest{GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING}));
 
   std::string written = readFile(path);
   std::string firstLine = written.substr(0, written.find('\n') + 1);
@@ -61,6 +67,19 @@ TEST_F(Logger, WhenEnabledAppendsStampedLinesCutBelowTheCapacity) {
   ASSERT_EQ(secondLine.size(), 4223u + 2u);
   EXPECT_TRUE(isStamp(secondLine.substr(0, 28))) << secondLine;
   EXPECT_EQ(secondLine.substr(28), std::string(4195, 'z') + "\r\n");
+}
+
+// A file held open stays open for every line and takes them all.
+TEST_F(Logger, LinesGoToTheFileHeldOpen) {
+  log.filename = path.c_str();
+  log.enabled = 1;
+  ASSERT_TRUE(log.open());
+  HANDLE held = log.file.handle;
+  log.writeline("one");
+  log.writeline("two");
+  EXPECT_EQ(log.file.handle, held);
+  log.close();
+  EXPECT_EQ(readFile(path), "one\r\ntwo\r\n");
 }
 
 }  // namespace

@@ -49,11 +49,13 @@ TEST(TextbufFormat, GrowsSmallBuffersTo640AndCutsAtTheCapacity) {
   small.format("%s", longText.c_str());
   EXPECT_EQ(small.capacity, 640);
   EXPECT_EQ(small.text, longText.substr(0, 640));
+  small.format(nullptr);
+  EXPECT_STREQ(small.text, "");
 }
 
 TEST(TextbufStorage, ReserveOnlyWhereThereIsNoneAndGrowKeepsTheText) {
   textbuf buffer;
-  buffer = "keep";
+  buffer = "keep\x01\xff";
   char* storage = buffer.text;
   EXPECT_FALSE(buffer.reserve(4096));
   EXPECT_EQ(buffer.text, storage);
@@ -61,8 +63,16 @@ TEST(TextbufStorage, ReserveOnlyWhereThereIsNoneAndGrowKeepsTheText) {
 
   EXPECT_TRUE(buffer.grow(1000));
   EXPECT_EQ(buffer.capacity, 1024);
-  EXPECT_STREQ(buffer.text, "keep");
+  EXPECT_STREQ(buffer.text, "keep\x01\xff");
   EXPECT_EQ(buffer.text[1024], 0);
+}
+
+// The lock of every storage change is made by the first one and is the same for all.
+TEST(TextbufStorage, EveryBufferTakesTheOneSharedLock) {
+  textbuf buffer;
+  critsec* lock = textlock.load();
+  ASSERT_NE(lock, nullptr);
+  EXPECT_EQ(sharedTextlock(), lock);
 }
 
 TEST(TextbufStorage, AssignAfterReleaseMakesNewStorage) {

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <numeric>
 #include <vector>
 
@@ -125,6 +127,33 @@ TEST(FileSource, UnknownOriginFailsWithoutMovingTheStream) {
   EXPECT_EQ(fileTell(stream), 62);
   uint8_t buffer[8] = {};
   EXPECT_EQ(fileRead(buffer, 8, stream), 2u);
+  fileClose(stream);
+}
+
+// Positions are told in 32 bits: up to INT32_MAX as they are, beyond it as a failure,
+// never wrapped, whether the end or a seek from the current position took the stream
+// there. Sparse files stand in for the large ones.
+TEST(FileSource, PositionsBeyondInt32MaxAreToldAsFailures) {
+  test::TemporaryFile file(std::vector<uint8_t>(64, 7));
+  const struct {
+    uintmax_t size;
+    int32_t told;
+  } ends[] = {{INT32_MAX, INT32_MAX}, {uintmax_t{INT32_MAX} + 1, -1}, {(uintmax_t{1} << 32) + 64, -1}};
+  for (const auto& end : ends) {
+    std::error_code error;
+    std::filesystem::resize_file(file.path(), end.size, error);
+    if (error) GTEST_SKIP() << "no sparse file of " << end.size << " bytes here: " << error.message();
+    void* stream = fileOpen(file.path().string().c_str());
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(fileSeek(stream, 0, 2), 0);
+    EXPECT_EQ(fileTell(stream), end.told) << end.size;
+    fileClose(stream);
+  }
+  void* stream = fileOpen(file.path().string().c_str());
+  ASSERT_EQ(fileSeek(stream, INT32_MAX, 0), 0);
+  EXPECT_EQ(fileTell(stream), INT32_MAX);
+  EXPECT_EQ(fileSeek(stream, 1, 1), 0);
+  EXPECT_EQ(fileTell(stream), -1);
   fileClose(stream);
 }
 

@@ -70,6 +70,9 @@ TEST(XmHeader, WrongIdIsRefusedWithTheSongUntouched) {
   bytes[9] = 'm';  // "Extended module: "
   EXPECT_FALSE(loadFromMemory(bytes));
   EXPECT_EQ(lastLoadNotes().refusal, LoadRefusal::NotExtendedModule);
+  // An empty source tells its size, 0, and holds no ID.
+  EXPECT_FALSE(loadFromMemory({}));
+  EXPECT_EQ(lastLoadNotes().refusal, LoadRefusal::NotExtendedModule);
 
   // A source shorter than the ID: nothing is compared with bytes that never arrived.
   std::vector<uint8_t> shortSource = xm::cutAt(buildXm(moduleWithChannels(2)), 16);

@@ -2,12 +2,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "platform/file_requests.h"
+
 namespace {
+
+using vantor::platform::FileRequest;
+using vantor::platform::lastFileRequest;
+using vantor::platform::openSearches;
 
 namespace fs = std::filesystem;
 
@@ -61,6 +68,44 @@ TEST_F(KernelFiles, OpenExistingOfAMissingFileFailsWithoutCreatingIt) {
   EXPECT_FALSE(fs::exists(directory_ / "missing.log"));
 }
 
+// Share modes change nothing here, so each call's arguments are kept for tests of how
+// the library opens its files, those of a refused call too.
+TEST_F(KernelFiles, EachCreateFileCallIsKeptAsAsked) {
+  HANDLE file = CreateFileA(path("kept.log").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_EQ(lastFileRequest(),
+            (FileRequest{GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_ALWAYS}));
+
+  std::wstring missing = fs::path(path("missing.log")).wstring();
+  EXPECT_EQ(CreateFileW(missing.c_str(), GENERIC_READ, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(lastFileRequest(), (FileRequest{GENERIC_READ, FILE_SHARE_WRITE, OPEN_EXISTING}));
+}
+
+// The system's reasons for refusing a file, as Windows names them; any other reason is
+// an invalid parameter.
+TEST_F(KernelFiles, RefusalsCarryTheWindowsError) {
+  writeFile("notes.txt", "abc");
+  const struct {
+    std::string name;
+    DWORD access;
+    DWORD creation;
+    DWORD error;
+  } refusals[] = {
+      {"missing.txt", GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
+      {"notes.txt/inner.txt", GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+      {"notes.txt", GENERIC_READ, CREATE_NEW, ERROR_FILE_EXISTS},
+      {".", GENERIC_WRITE, OPEN_EXISTING, ERROR_ACCESS_DENIED},
+      {std::string(300, 'n'), GENERIC_READ, OPEN_EXISTING, ERROR_INVALID_PARAMETER},
+  };
+  for (const auto& refusal : refusals) {
+    EXPECT_EQ(open(refusal.name, refusal.access, refusal.creation), INVALID_HANDLE_VALUE) << refusal.name;
+    EXPECT_EQ(GetLastError(), refusal.error) << refusal.name;
+  }
+}
+
 TEST_F(KernelFiles, WideNamesAreTheSameFilesAsTheirUtf8Spelling) {
   std::wstring wide = fs::path(directory_).wstring() + L"/s\u00f6ng\u266a.xm";
   HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -76,6 +121,39 @@ TEST_F(KernelFiles, WideNamesAreTheSameFilesAsTheirUtf8Spelling) {
   EXPECT_EQ(CreateFileW(loneSurrogate, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+}
+
+// Each length of UTF-8 at both of its ends, and the values that are no character.
+TEST_F(KernelFiles, WideNamesAreSpelledInUtf8AtEveryLengthsEdge) {
+  const struct {
+    uint32_t character;
+    const char* spelling;  // null: refused
+  } edges[] = {
+      {0x7F, "\x7F"},
+      {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"},
+      {0xD7FF, "\xED\x9F\xBF"},
+      {0xD800, nullptr},
+      {0xDFFF, nullptr},
+      {0xE000, "\xEE\x80\x80"},
+      {0xFFFF, "\xEF\xBF\xBF"},
+      {0x10000, "\xF0\x90\x80\x80"},
+      {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+      {0x110000, nullptr},
+  };
+  for (const auto& edge : edges) {
+    std::wstring wide = fs::path(directory_).wstring() + L"/x" + static_cast<wchar_t>(edge.character);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (edge.spelling == nullptr) {
+      EXPECT_EQ(file, INVALID_HANDLE_VALUE) << std::hex << edge.character;
+      EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+      continue;
+    }
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << std::hex << edge.character;
+    CloseHandle(file);
+    EXPECT_TRUE(fs::exists(directory_ / (std::string("x") + edge.spelling))) << std::hex << edge.character;
+  }
 }
 
 TEST_F(KernelFiles, ReadAndWriteReportTheBytesMoved) {
@@ -147,13 +225,16 @@ TEST_F(KernelFiles, FindFirstFileMatchesExactNamesAndWildcards) {
   writeFile("notes.txt", "abc");
   writeFile("tune.xm", "12345");
   WIN32_FIND_DATAA found;
+  const int searches = openSearches();
 
   HANDLE search = FindFirstFileA(path("tune.xm").c_str(), &found);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
   EXPECT_STREQ(found.cFileName, "tune.xm");
   EXPECT_EQ(found.nFileSizeLow, 5u);
+  EXPECT_EQ(openSearches(), searches + 1);
   EXPECT_TRUE(FindClose(search));
   EXPECT_FALSE(FindClose(search));
+  EXPECT_EQ(openSearches(), searches);
 
   search = FindFirstFileA(path("*.xm").c_str(), &found);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);

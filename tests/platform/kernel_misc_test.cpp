@@ -1,4 +1,5 @@
-// Local time, the message box and process exit of the stand-in.
+// Local time, the message box, process exit and library references of the stand-in.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -45,3 +46,35 @@ TEST(KernelMiscDeathTest, ExitProcessEndsWithTheCode) {
 }
 
 }  // namespace
+
+// References to loaded libraries: taken from an address inside a library that was
+// loaded with dlopen, refused for the program itself and for an address in no library,
+// each failure with the handle cleared and its reason.
+TEST(KernelMisc, ModuleReferencesAreTakenOnlyInLoadedLibraries) {
+  int onTheStack = 0;
+  const void* inLibc = reinterpret_cast<const void*>(&dlopen);
+  const void* inProgram = reinterpret_cast<const void*>(&GetModuleHandleExW);
+  struct Case {
+    DWORD flags;
+    const void* address;
+    BOOL taken;
+    DWORD error;
+  };
+  for (const Case& c : {Case{GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, inLibc, TRUE, 0},
+                        Case{GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, inProgram, FALSE, ERROR_MOD_NOT_FOUND},
+                        Case{GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, &onTheStack, FALSE, ERROR_MOD_NOT_FOUND},
+                        Case{0, inLibc, FALSE, ERROR_INVALID_PARAMETER}}) {
+    HMODULE module = reinterpret_cast<HMODULE>(&onTheStack);
+    SetLastError(0);
+    EXPECT_EQ(GetModuleHandleExW(c.flags, static_cast<LPCWSTR>(c.address), &module), c.taken) << c.address;
+    if (c.taken) {
+      EXPECT_NE(module, nullptr);
+      EXPECT_EQ(FreeLibrary(module), TRUE);
+    } else {
+      EXPECT_EQ(module, nullptr) << c.address;
+      EXPECT_EQ(GetLastError(), c.error) << c.address;
+    }
+  }
+  EXPECT_EQ(FreeLibrary(nullptr), FALSE);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}

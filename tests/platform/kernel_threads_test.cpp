@@ -1,6 +1,9 @@
 // Threads, events, waits and the timer model, handles and critical sections of the
 // kernel stand-in.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <windows.h>
 
 #include <atomic>
@@ -62,6 +65,31 @@ TEST(KernelThreads, TimedWaitTimesOutWhileTheThreadRunsThenSucceeds) {
   gate.open = true;
   EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
   EXPECT_TRUE(gate.finished);
+  CloseHandle(thread);
+}
+
+// As on Windows, a thread is waited for until it has ended: its last steps, the
+// destruction of its thread-local objects among them, come before the wait returns.
+std::atomic<bool> threadLocalDestroyed{false};
+
+struct SlowThreadLocal {
+  ~SlowThreadLocal() {
+    std::this_thread::sleep_for(50ms);
+    threadLocalDestroyed = true;
+  }
+};
+
+DWORD WINAPI useSlowThreadLocal(LPVOID) {
+  thread_local SlowThreadLocal object;
+  static_cast<void>(object);
+  return 0;
+}
+
+TEST(KernelThreads, TimedWaitReturnsOnceTheThreadHasEnded) {
+  HANDLE thread = CreateThread(nullptr, 0, useSlowThreadLocal, nullptr, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  EXPECT_TRUE(threadLocalDestroyed);
   CloseHandle(thread);
 }
 
@@ -198,6 +226,34 @@ TEST(KernelThreads, AHeldThreadRunsOnlyOnceItsHandleIsWaitedFor) {
   EXPECT_FALSE(gate.started);
   EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
   EXPECT_TRUE(gate.finished);
+  CloseHandle(thread);
+}
+
+// A level set before the thread runs reaches the system as the thread starts, as the
+// nice value -level, so far as the system lets it: what setpriority gives a thread of
+// the test is the measure.
+int niceOfThisThread() { return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))); }
+
+std::atomic<int> niceAtStart{0};
+
+DWORD WINAPI recordNice(LPVOID) {
+  niceAtStart = niceOfThisThread();
+  return 0;
+}
+
+TEST(KernelThreads, ALevelSetBeforeTheThreadRunsReachesTheSystem) {
+  int allowed = 0;
+  std::thread([&] {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), -THREAD_PRIORITY_IDLE);
+    allowed = niceOfThisThread();
+  }).join();
+  vantor::platform::holdNewThreadsUntilWaitedFor(true);
+  HANDLE thread = CreateThread(nullptr, 0, recordNice, nullptr, 0, nullptr);
+  vantor::platform::holdNewThreadsUntilWaitedFor(false);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_TRUE(SetThreadPriority(thread, THREAD_PRIORITY_IDLE));
+  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(niceAtStart, allowed);
   CloseHandle(thread);
 }
 

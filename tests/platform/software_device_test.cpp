@@ -197,6 +197,7 @@ TEST(SoftwareDevice, LockRefusesInvalidArgumentsWithNulledOutputs) {
   std::uint8_t outside[8];
   Regions regions = lock(buffer, 996, 4);
   EXPECT_EQ(buffer->Unlock(outside, 8, nullptr, 0), DSERR_INVALIDPARAM);
+  EXPECT_EQ(device.calls().back().arguments, (Args{-2, 8, -1, 0})) << "a pointer outside is recorded as -2";
   EXPECT_EQ(buffer->Unlock(regions.first, 8, nullptr, 0), DSERR_INVALIDPARAM);  // runs past the end
   EXPECT_EQ(buffer->Unlock(nullptr, 0, nullptr, 0), DSERR_INVALIDPARAM);
   buffer->Release();
@@ -404,6 +405,7 @@ TEST(SoftwareDevice, InjectedFailuresHitTheCallsTheyNameUntilWithdrawn) {
   SoftwareBuffer* buffer = createBuffer(device, 353600);
   device.injectFaults({.play = DSERR_BUFFERLOST, .lock = DSERR_BUFFERLOST});
   EXPECT_EQ(buffer->Play(0, 0, DSBPLAY_LOOPING), DSERR_BUFFERLOST);
+  EXPECT_EQ(device.calls().back().result, DSERR_BUFFERLOST) << "recorded with its failure";
   EXPECT_FALSE(buffer->playing());
   Regions lost = lock(buffer, 0, 3536);
   EXPECT_EQ(lost.result, DSERR_BUFFERLOST);
