@@ -68,20 +68,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A private sound server, as in the Wine test: nothing of the machine's own sound
-# setup takes part, and the null sink plays in real time.
-mkdir -p "$work/run" "$work/home"
-chmod 700 "$work/run"
-XDG_RUNTIME_DIR=$work/run HOME=$work/home pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-  --disallow-exit --use-pid-file=no --log-target=stderr \
-  -L "module-null-sink sink_name=vantor_sink rate=44100 channels=2 format=s16le" \
-  -L "module-native-protocol-unix auth-anonymous=1 socket=$work/pulse.socket" \
-  2>"$work/pulseaudio.log" &
-pulse_pid=$!
-export PULSE_SERVER=unix:$work/pulse.socket
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.2; done
-pactl info >/dev/null 2>&1 || { cat "$work/pulseaudio.log" >&2; echo "latency: PulseAudio did not start" >&2; exit 1; }
-pactl set-default-sink vantor_sink
+# A private sound server, as in the Wine test.
+. tests/support/private_pulseaudio.sh
+start_private_pulseaudio "$work" latency || exit 1
 
 unset DISPLAY WAYLAND_DISPLAY
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

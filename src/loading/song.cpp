@@ -37,4 +37,26 @@ void freeSampleData(int16_t* data) {
   if (data) std::free(data - spareValuesBefore);
 }
 
+bool freeSongRecords(Song* song) {
+  if (song == nullptr) return false;
+  if (song->instruments != nullptr) {
+    for (int i = 0; i < song->instrumentCount; ++i) {
+      Instrument& instrument = song->instruments[i];
+      for (uint32_t slot = 0; slot < instrument.sampleCount && slot < instrumentSampleSlots; ++slot) {
+        Sample* sample = instrument.samples[slot];
+        if (sample == nullptr) continue;
+        freeSampleData(sample->data);
+        std::free(sample);
+      }
+    }
+    std::free(song->instruments);
+  }
+  if (song->patterns != nullptr) {
+    for (int p = 0; p < song->patternCount; ++p) std::free(song->patterns[p].cells);
+    std::free(song->patterns);
+  }
+  std::free(song);
+  return true;
+}
+
 }  // namespace vantor

@@ -160,4 +160,8 @@ extern Instrument emptyInstrument;
 int16_t* allocateSampleData(uint32_t length);
 void freeSampleData(int16_t* data);
 
+// Frees the song with everything it owns, and nothing else: freeSong ends playback
+// first, then calls this. False for null.
+bool freeSongRecords(Song* song);
+
 }  // namespace vantor

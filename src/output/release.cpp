@@ -1,7 +1,5 @@
 #include "output/release.h"
 
-#include <cstdlib>
-
 #include "output/renderer.h"
 
 namespace vantor {
@@ -37,14 +35,7 @@ bool stopSong(Song* song) {
     CloseHandle(feederWakeEvent);
     feederWakeEvent = nullptr;
   }
-  if (soundBuffer != nullptr) {
-    soundBuffer->Stop();
-    soundBuffer->Release();
-    soundBuffer = nullptr;
-  }
-  freeMixBuffer();
-  currentSong = nullptr;
-  blockIndex = 0;
+  endRing();
   return true;
 }
 
@@ -53,24 +44,7 @@ bool freeSong(Song* song) {
   waitWhileRendering();
   // Freeing any song ends playback, whichever song is playing.
   stopSong(song);
-  if (song->instruments != nullptr) {
-    for (int i = 0; i < song->instrumentCount; ++i) {
-      Instrument& instrument = song->instruments[i];
-      for (uint32_t slot = 0; slot < instrument.sampleCount && slot < instrumentSampleSlots; ++slot) {
-        Sample* sample = instrument.samples[slot];
-        if (sample == nullptr) continue;
-        freeSampleData(sample->data);
-        std::free(sample);
-      }
-    }
-    std::free(song->instruments);
-  }
-  if (song->patterns != nullptr) {
-    for (int p = 0; p < song->patternCount; ++p) std::free(song->patterns[p].cells);
-    std::free(song->patterns);
-  }
-  std::free(song);
-  return true;
+  return freeSongRecords(song);
 }
 
 }  // namespace vantor

@@ -53,34 +53,6 @@ __attribute__((target("avx2"))) int convertSixteenAtATime(const float* region, i
 }
 #endif
 
-// The whole block to 16-bit; eight values at a time where the processor has SSE2,
-// with the same clamping and truncation as toPcm, or sixteen where the mixer uses
-// the processor's wider vector loops (so that the tests that run each of the mixer's
-// loops run each conversion too).
-void convertBlock(const float* region, int16_t* pcm) {
-#if defined(__SSE2__)
-  static_assert(blockValues % 8 == 0, "the vector loop converts whole groups of eight");
-  const __m128 lowest = _mm_set1_ps(-32768.0f);
-  const __m128 highest = _mm_set1_ps(32767.0f);
-  int first = 0;
-#if defined(__GNUC__)
-  if (activeMixKernel() != MixKernel::Portable) first = convertSixteenAtATime(region, pcm);
-#endif
-  for (int i = first; i < blockValues; i += 8) {
-    __m128 low = _mm_loadu_ps(region + i);
-    __m128 high = _mm_loadu_ps(region + i + 4);
-    low = _mm_and_ps(low, _mm_cmpord_ps(low, low));  // NaN becomes 0
-    high = _mm_and_ps(high, _mm_cmpord_ps(high, high));
-    low = _mm_min_ps(_mm_max_ps(low, lowest), highest);
-    high = _mm_min_ps(_mm_max_ps(high, lowest), highest);
-    __m128i values = _mm_packs_epi32(_mm_cvttps_epi32(low), _mm_cvttps_epi32(high));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pcm + i), values);
-  }
-#else
-  for (int i = 0; i < blockValues; ++i) pcm[i] = toPcm(region[i]);
-#endif
-}
-
 // Mixes the block's frames, calling the tick handler whenever a tick is due. A tick
 // that does not fit continues in the next block without a new call.
 void mixBlock(float* region) {
@@ -120,6 +92,34 @@ void writeBlock(const float* region, void* first, DWORD firstBytes, void* second
 }
 
 }  // namespace
+
+// The whole block to 16-bit; eight values at a time where the processor has SSE2,
+// with the same clamping and truncation as toPcm, or sixteen where the mixer uses
+// the processor's wider vector loops (so that the tests that run each of the mixer's
+// loops run each conversion too).
+void convertBlock(const float* region, int16_t* pcm) {
+#if defined(__SSE2__)
+  static_assert(blockValues % 8 == 0, "the vector loop converts whole groups of eight");
+  const __m128 lowest = _mm_set1_ps(-32768.0f);
+  const __m128 highest = _mm_set1_ps(32767.0f);
+  int first = 0;
+#if defined(__GNUC__)
+  if (activeMixKernel() != MixKernel::Portable) first = convertSixteenAtATime(region, pcm);
+#endif
+  for (int i = first; i < blockValues; i += 8) {
+    __m128 low = _mm_loadu_ps(region + i);
+    __m128 high = _mm_loadu_ps(region + i + 4);
+    low = _mm_and_ps(low, _mm_cmpord_ps(low, low));  // NaN becomes 0
+    high = _mm_and_ps(high, _mm_cmpord_ps(high, high));
+    low = _mm_min_ps(_mm_max_ps(low, lowest), highest);
+    high = _mm_min_ps(_mm_max_ps(high, lowest), highest);
+    __m128i values = _mm_packs_epi32(_mm_cvttps_epi32(low), _mm_cvttps_epi32(high));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pcm + i), values);
+  }
+#else
+  for (int i = 0; i < blockValues; ++i) pcm[i] = toPcm(region[i]);
+#endif
+}
 
 void renderBlock() {
   if (currentSong == nullptr || mixBuffer.frames == nullptr) return;

@@ -43,12 +43,21 @@ IDirectSoundBuffer* createRingBuffer(IDirectSound* device, DWORD extraFlags);
 // Allocates the zeroed mix buffer (ringFrames x 8 + 256 bytes); false when that fails.
 bool allocateMixBuffer();
 void freeMixBuffer();
+// Back to the stopped ring state: the sound buffer stopped and released, the mix
+// buffer freed, no song, block 0. Only once nothing renders any more.
+void endRing();
 // Makes the next allocateMixBuffer fail as if memory were exhausted, so that tests
 // reach the path of a start without memory; false withdraws a request not yet used.
 void failNextMixBufferAllocation(bool fail = true);
 
 // Renders block blockIndex of currentSong into soundBuffer and advances blockIndex.
+// Without a sound buffer the block stays in the mix buffer, at frame
+// blockIndex x blockFrames, until that block is rendered again.
 void renderBlock();
+
+// One block of the float mix (blockFrames frames) as 16-bit PCM, clamped and
+// truncated toward zero, exactly as renderBlock writes it into the sound buffer.
+void convertBlock(const float* region, int16_t* pcm);
 
 // Sets the song's bpm and the matching samplesPerTick (floor(110250 / bpm) at 44100 Hz).
 void setBpm(Song* song, int bpm);

@@ -62,4 +62,15 @@ void freeMixBuffer() {
   mixBuffer = {nullptr, nullptr};
 }
 
+void endRing() {
+  if (soundBuffer != nullptr) {
+    soundBuffer->Stop();
+    soundBuffer->Release();
+    soundBuffer = nullptr;
+  }
+  freeMixBuffer();
+  currentSong = nullptr;
+  blockIndex = 0;
+}
+
 }  // namespace vantor

@@ -6,6 +6,7 @@
 
 #include "host/modproc.h"
 #include "host/process_attach.h"
+#include "loading/xm_loader.h"
 #include "stream_fixture.h"
 
 namespace vantor::testing {
@@ -97,6 +98,25 @@ TEST_F(StreamRelease, FreeingAnySongEndsPlaybackAndReleasesExactlyWhatItHolds) {
   }
   EXPECT_EQ(std::memcmp(&emptySample, &emptyBefore, sizeof(Sample)), 0);
   EXPECT_TRUE(play());  // the playing song was not the one freed
+}
+
+// A load that fails releases its partly built song through freeSong, so it ends
+// playback as freeing any song does: whether the source cannot be opened or the
+// loader refuses its bytes.
+TEST_F(StreamRelease, AFailedLoadEndsPlayback) {
+  static const uint8_t notASong[] = "plain text, not an XM module, long enough for a header";
+  for (bool opens : {false, true}) {
+    SCOPED_TRACE(opens ? "bytes the loader refuses" : "a source that cannot be opened");
+    ASSERT_TRUE(play());
+    if (opens) {
+      memoryBlock = {notASong, sizeof notASong, 0};
+      setFileCallbacks(memOpen, memClose, memRead, memSeek, memTell);
+    }
+    EXPECT_EQ(loadSong(opens ? "memory" : "/nonexistent/vantor/song.xm", nullptr), nullptr);
+    memoryBlock = {};
+    registerSources();
+    expectStopped();
+  }
 }
 
 }  // namespace

@@ -163,7 +163,7 @@ TEST_F(ToolTest, OnePassOfASongThatNeverComesBackIsLimitedToTwentyMinutes) {
 TEST_F(ToolTest, InfoShowsTheHeaderAndWhatTheLoaderLimited) {
   xm::XmModule module;
   module.name = "Name of the song!!!!xx";  // 20 bytes are kept
-  module.tracker = "Tracker\x01";
+  module.tracker = "Tracker~\x01\x7f";  // printable ASCII ends at ~
   module.channelCount = 3;
   module.orders = {0, 1, 0};
   module.restartPosition = 5;  // beyond the song: 0 instead
@@ -179,7 +179,7 @@ TEST_F(ToolTest, InfoShowsTheHeaderAndWhatTheLoaderLimited) {
   ASSERT_EQ(info.exitCode, 0) << info.errors;
   std::string expected =
       "module name: Name of the song!!!!\n"
-      "tracker name: Tracker?\n"
+      "tracker name: Tracker~??\n"
       "channels: 3\n"
       "song length: 3\n"
       "restart position: 0\n"

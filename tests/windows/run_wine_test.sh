@@ -152,19 +152,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A private sound server: nothing of the machine's own sound setup takes part.
-mkdir -p "$work/run" "$work/home"
-chmod 700 "$work/run"
-XDG_RUNTIME_DIR=$work/run HOME=$work/home pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-  --disallow-exit --use-pid-file=no --log-target=stderr \
-  -L "module-null-sink sink_name=vantor_sink rate=44100 channels=2 format=s16le" \
-  -L "module-native-protocol-unix auth-anonymous=1 socket=$work/pulse.socket" \
-  2>"$work/pulseaudio.log" &
-pulse_pid=$!
-export PULSE_SERVER=unix:$work/pulse.socket
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.2; done
-pactl info >/dev/null 2>&1 || { cat "$work/pulseaudio.log" >&2; echo "wine test: FAILED: PulseAudio did not start" >&2; exit 1; }
-pactl set-default-sink vantor_sink
+. "$here/../support/private_pulseaudio.sh"
+start_private_pulseaudio "$work" "wine test: FAILED" || exit 1
 
 # No display is needed: without one, Wine's user32 has no window driver, so the
 # message box of message-box mode cannot open and MessageBoxA returns at once; the

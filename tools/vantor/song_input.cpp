@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "exit_codes.h"
+#include "load_refusal.h"
 #include "loading/byte_source.h"
 #include "loading/load_notes.h"
 #include "loading/xm_loader.h"
@@ -19,10 +20,6 @@ namespace vantor::tool {
 namespace {
 
 constexpr const char* demoSourceName = "demo";
-constexpr std::size_t moduleNameOffset = 17;
-constexpr std::size_t trackerNameOffset = 38;
-constexpr std::size_t nameLength = 20;
-constexpr std::size_t versionOffset = 58;
 
 // The memory source reads the block only while a load runs, but the names are read
 // later from the same bytes, so they live as long as the tool.
@@ -67,46 +64,6 @@ std::string unreadableReason(const std::string& path) {
   return {};
 }
 
-std::string loaderReasons() {
-  char text[1024];
-  describeLoadNotes(lastLoadNotes(), text, sizeof text);
-  std::string reasons = text;
-  while (!reasons.empty() && reasons.back() == '\n') reasons.pop_back();
-  for (std::size_t at = reasons.find('\n'); at != std::string::npos; at = reasons.find('\n', at + 3))
-    reasons.replace(at, 1, "\n  ");
-  return reasons;
-}
-
-// Why the loader gave no song, and the exit code that says so.
-int refusal(const SongSource& source, std::string& reason) {
-  const std::string name = source.displayName();
-  switch (lastLoadNotes().refusal) {
-    case LoadRefusal::CannotOpen:
-      reason = "cannot read " + name + ": it cannot be opened";
-      return exitUnreadableSong;
-    case LoadRefusal::SizeUnknown:
-      reason = "cannot read " + name + ": its size cannot be told (2 GiB or more)";
-      return exitUnreadableSong;
-    case LoadRefusal::NotExtendedModule:
-      reason = name + " is not an XM file (no \"Extended Module: \" ID)";
-      return exitNotXm;
-    case LoadRefusal::OutOfMemory:
-      reason = "out of memory while loading " + name;
-      return exitFailure;
-    default:
-      reason = "the loader refuses " + name + ":\n  " + loaderReasons();
-      return exitRefusedSong;
-  }
-}
-
-std::string cleanName(const uint8_t* bytes) {
-  std::string name;
-  for (std::size_t i = 0; i < nameLength && bytes[i] != 0; ++i)
-    name += bytes[i] >= 0x20 && bytes[i] < 0x7F ? static_cast<char>(bytes[i]) : '?';
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  return name;
-}
-
 }  // namespace
 
 void SongRelease::operator()(Song* song) const { freeSong(song); }
@@ -121,7 +78,11 @@ LoadedSong loadSongSilently(const SongSource& source) {
     }
   }
   loaded.song.reset(loadSong(registerSource(source), nullptr));
-  if (loaded.song == nullptr) loaded.exitCode = refusal(source, loaded.error);
+  if (loaded.song == nullptr) {
+    Refusal refusal = refusalOf(lastLoadNotes(), source.displayName());
+    loaded.exitCode = refusal.exitCode;
+    loaded.error = refusal.reason;
+  }
   return loaded;
 }
 
@@ -145,12 +106,11 @@ std::vector<uint8_t> songBytes(const SongSource& source) {
 }
 
 HeaderNames readHeaderNames(const SongSource& source) {
-  uint8_t header[versionOffset + 2] = {};
+  uint8_t header[headerNamesBytes] = {};
   SourceHandle* handle = openSource(registerSource(source));
   readSource(header, sizeof header, handle);
   closeSource(handle);
-  return {cleanName(header + moduleNameOffset), cleanName(header + trackerNameOffset),
-          static_cast<uint16_t>(header[versionOffset] | header[versionOffset + 1] << 8)};
+  return headerNames(header, sizeof header);
 }
 
 }  // namespace vantor::tool

@@ -10,6 +10,7 @@
 
 #include "command_line.h"
 #include "loading/song.h"
+#include "song_info.h"
 
 namespace vantor::tool {
 
@@ -33,16 +34,7 @@ LoadedSong loadSongSilently(const SongSource& source);
 // when the file cannot be read.
 std::vector<uint8_t> songBytes(const SongSource& source);
 
-// The two names of the module header (20 bytes each at offsets 17 and 38), read
-// through the same byte source, with trailing blanks removed and bytes that are not
-// printable ASCII shown as '?'; and the format version after them, which the loader
-// does not read.
-struct HeaderNames {
-  std::string module{};
-  std::string tracker{};
-  uint16_t version = 0;  // 0x0104 for version 1.04
-};
-
+// The module header's names and version, read through the same byte source.
 HeaderNames readHeaderNames(const SongSource& source);
 
 }  // namespace vantor::tool

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 
 #include "output/play_start.h"
 #include "sequencer/channel.h"
@@ -30,17 +29,31 @@ bool PassTracker::comesBack(const Song& song) {
   return !playedRows_.insert(row).second;
 }
 
-PassLength measurePass(Song* song, const TickWatch::Listener& alsoWatching) {
-  resetForPlay(song);
-  PassTracker tracker;
-  std::optional<uint64_t> end;
-  TickWatch watch(song, [&](const Song& played, const TickCall& call) {
-    if (call.rowTick && !end && tracker.comesBack(played)) end = call.startFrame;
-    if (!end && alsoWatching) alsoWatching(played, call);
-  });
-  while (!end && watch.framesTicked() < passLimitFrames) song->tickHandler(song);
-  if (end && *end <= passLimitFrames) return {*end, false};
+PassRun::PassRun(Song* song, const TickWatch::Listener& alsoWatching)
+    : song_(song),
+      alsoWatching_(alsoWatching),
+      watch_(song, [this](const Song& played, const TickCall& call) {
+        if (call.rowTick && !end_ && tracker_.comesBack(played)) end_ = call.startFrame;
+        if (!end_ && alsoWatching_) alsoWatching_(played, call);
+      }) {
+  resetForPlay(song_);
+}
+
+bool PassRun::advance(uint64_t ticks) {
+  for (uint64_t i = 0; i < ticks && !end_ && watch_.framesTicked() < passLimitFrames; ++i)
+    song_->tickHandler(song_);
+  return end_ || watch_.framesTicked() >= passLimitFrames;
+}
+
+PassLength PassRun::length() const {
+  if (end_ && *end_ <= passLimitFrames) return {*end_, false};
   return {passLimitFrames, true};
+}
+
+PassLength measurePass(Song* song, const TickWatch::Listener& alsoWatching) {
+  PassRun run(song, alsoWatching);
+  run.advance(UINT64_MAX);
+  return run.length();
 }
 
 }  // namespace vantor::tool

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -30,6 +31,24 @@ class PassTracker {
 struct PassLength {
   uint64_t frames;  // at most passLimitFrames
   bool limited;     // no row came back within passLimitFrames
+};
+
+// measurePass, a few ticks at a time, for a caller that must not wait for the whole
+// pass at once (a web page that keeps playing meanwhile). Its tick watch is installed
+// while it exists, so no other may run at the same time.
+class PassRun {
+ public:
+  PassRun(Song* song, const TickWatch::Listener& alsoWatching);
+  // Runs at most `ticks` more ticks; true once the pass has ended.
+  bool advance(uint64_t ticks);
+  PassLength length() const;
+
+ private:
+  Song* song_;
+  PassTracker tracker_;
+  std::optional<uint64_t> end_;
+  TickWatch::Listener alsoWatching_;
+  TickWatch watch_;
 };
 
 // Runs the song's own sequencer from play start, without mixing (voices never steer
