@@ -9,6 +9,7 @@
 #include <numeric>
 #include <vector>
 
+#include "loading/byte_reader.h"
 #include "song_compare.h"
 #include "support/song_loading.h"
 #include "xm_builder/xm_builder.h"
@@ -113,6 +114,26 @@ TEST_F(MemorySource, SeekWrapsThenClampsToTheEnd) {
   EXPECT_EQ(memoryBlock.position, 100u);
   memSeek(nullptr, -1, 0);
   EXPECT_EQ(memoryBlock.position, 100u);
+}
+
+// The reader keeps 4 KiB of the source; a seek back before them (a header whose stated
+// size is shorter than what was read, across a refill) must read the source again there.
+TEST_F(MemorySource, ReaderSeeksBackBeforeTheBytesItHolds) {
+  block.resize(10000);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7);
+  memoryBlock = {block.data(), 10000, 0};
+  setFileCallbacks(memOpen, memClose, memRead, memSeek, memTell);
+  SourceHandle* source = openSource("block");
+  ByteReader reader;
+  ASSERT_TRUE(reader.open(source));
+  ASSERT_TRUE(reader.seekTo(6000));
+  EXPECT_EQ(reader.u8(), block[6000]);
+  ASSERT_TRUE(reader.seekTo(10));
+  EXPECT_EQ(reader.position(), 10);
+  EXPECT_EQ(reader.u32(), uint32_t{block[10]} | uint32_t{block[11]} << 8 | uint32_t{block[12]} << 16 |
+                              uint32_t{block[13]} << 24);
+  EXPECT_FALSE(reader.ranShort());
+  closeSource(source);
 }
 
 TEST(FileSource, UnknownOriginFailsWithoutMovingTheStream) {
