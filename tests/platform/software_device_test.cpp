@@ -409,6 +409,7 @@ TEST(SoftwareDevice, InjectedFailuresHitTheCallsTheyNameUntilWithdrawn) {
   EXPECT_FALSE(buffer->playing());
   Regions lost = lock(buffer, 0, 3536);
   EXPECT_EQ(lost.result, DSERR_BUFFERLOST);
+  EXPECT_EQ(device.calls().back().result, DSERR_BUFFERLOST) << "recorded with its failure";
   EXPECT_EQ(lost.first, nullptr);
   EXPECT_EQ(lost.firstBytes, 0u);
 
