@@ -711,6 +711,16 @@ std::vector<RuleCase> ruleCases() {
              .points = {{0, 16}, {6, 16}, {8, 64}, {12, 16}}, .sustainPoint = 3, .type = 3};
        },
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].y = 16; }},
+      // At the top of the Amiga table vantor drops the period's fraction: realNote 97 lies at
+      // 100.99 and plays at 100, 17 cents sharp; with finetune 8 it lies at 100.63, 11 cents.
+      {"a note at the top of the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {A7, 1}}},
+       {{0, 3, {A7, 1}}},
+       [](xm::XmModule& module) {
+         module.flags = 0;
+         module.instruments[0].samples[0].relativeNote = 4;
+       },
+       [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = 8; }},
       // On the Amiga table vantor's vibrato rises where trackers' falls: 4x8 lies 50 cents either
       // way at C-4 and is heard; 4x1, a few cents, is not; on the linear table the two agree.
       {"vibrato (4xy, 6xy, Bx) on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
