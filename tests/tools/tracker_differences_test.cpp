@@ -297,6 +297,18 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x3C}}},
        nullptr},
+      // Nor where the note has gone quiet: a sample that does not loop, loud for 64 frames and
+      // silent after, plays only its silent tail by row 2, near its end (the loud start is
+      // not looked at again, as it would be in a loop).
+      {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
+       nullptr,
+       [](xm::XmModule& module) {
+         std::vector<int> struck(3000, 0);
+         std::fill_n(struck.begin(), 64, 100);
+         module.instruments[0] = xm::XmInstrument::withSample(xm::XmSample::eightBit(struck));
+       }},
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
