@@ -309,6 +309,14 @@ std::vector<RuleCase> ruleCases() {
          std::fill_n(struck.begin(), 64, 100);
          module.instruments[0] = xm::XmInstrument::withSample(xm::XmSample::eightBit(struck));
        }},
+      // H00 in channel 3 slides by channel 0's H04 in vantor, by its own amount in trackers:
+      // none, or, after its own H04, the same. Instrument 4's envelope moves on every tick,
+      // so that vantor's voice takes each new global volume at once.
+      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel 3) — ",
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x04}}, {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       {{0, 2, {C4, 4}}, {0, 3, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x04}},
+        {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
