@@ -317,6 +317,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 4}}, {0, 3, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x04}},
         {1, 3, {0, 0, 0, 0x11, 0x00}}},
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // The same from an Hxy to the right of the H00: vantor's memory is the row's last.
+      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 3, order 1 row 1 channel 0) — ",
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x00}}, {1, 3, {0, 0, 0, 0x11, 0x04}}},
+       {{0, 2, {C4, 4}}, {0, 0, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x00}},
+        {1, 3, {0, 0, 0, 0x11, 0x04}}},
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
