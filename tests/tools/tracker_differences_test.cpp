@@ -323,6 +323,14 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 4}}, {0, 0, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x00}},
         {1, 3, {0, 0, 0, 0x11, 0x04}}},
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // Nor where the two amounts lie close: after channel 3's own H02, trackers slide by 3 + 2
+      // a tick where vantor slides by 3 + 3, and end at 29 against 24, 1.6 dB apart; from
+      // none, at 49 against 34.
+      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel 3) — ",
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x03}}, {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       {{0, 2, {C4, 4}}, {0, 3, {0, 0, 0, 0x11, 0x02}}, {1, 0, {0, 0, 0, 0x11, 0x03}},
+        {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
