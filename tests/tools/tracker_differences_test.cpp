@@ -297,6 +297,40 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x3C}}},
        nullptr},
+      // Nor where the note has gone quiet: a sample that does not loop, loud for 64 frames and
+      // silent after, plays only its silent tail by row 2, near its end (the loud start is
+      // not looked at again, as it would be in a loop).
+      {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
+       nullptr,
+       [](xm::XmModule& module) {
+         std::vector<int> struck(3000, 0);
+         std::fill_n(struck.begin(), 64, 100);
+         module.instruments[0] = xm::XmInstrument::withSample(xm::XmSample::eightBit(struck));
+       }},
+      // H00 in channel 3 slides by channel 0's H04 in vantor, by its own amount in trackers:
+      // none, or, after its own H04, the same. Instrument 4's envelope moves on every tick,
+      // so that vantor's voice takes each new global volume at once.
+      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel 3) — ",
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x04}}, {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       {{0, 2, {C4, 4}}, {0, 3, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x04}},
+        {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // The same from an Hxy to the right of the H00: vantor's memory is the row's last.
+      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 3, order 1 row 1 channel 0) — ",
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x00}}, {1, 3, {0, 0, 0, 0x11, 0x04}}},
+       {{0, 2, {C4, 4}}, {0, 0, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x00}},
+        {1, 3, {0, 0, 0, 0x11, 0x04}}},
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // Nor where the two amounts lie close: after channel 3's own H02, trackers slide by 3 + 2
+      // a tick where vantor slides by 3 + 3, and end at 29 against 24, 1.6 dB apart; from
+      // none, at 49 against 34.
+      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel 3) — ",
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x03}}, {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       {{0, 2, {C4, 4}}, {0, 3, {0, 0, 0, 0x11, 0x02}}, {1, 0, {0, 0, 0, 0x11, 0x03}},
+        {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
@@ -711,6 +745,16 @@ std::vector<RuleCase> ruleCases() {
              .points = {{0, 16}, {6, 16}, {8, 64}, {12, 16}}, .sustainPoint = 3, .type = 3};
        },
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].y = 16; }},
+      // At the top of the Amiga table vantor drops the period's fraction: realNote 97 lies at
+      // 100.99 and plays at 100, 17 cents sharp; with finetune 8 it lies at 100.63, 11 cents.
+      {"a note at the top of the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {A7, 1}}},
+       {{0, 3, {A7, 1}}},
+       [](xm::XmModule& module) {
+         module.flags = 0;
+         module.instruments[0].samples[0].relativeNote = 4;
+       },
+       [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = 8; }},
       // On the Amiga table vantor's vibrato rises where trackers' falls: 4x8 lies 50 cents either
       // way at C-4 and is heard; 4x1, a few cents, is not; on the linear table the two agree.
       {"vibrato (4xy, 6xy, Bx) on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",

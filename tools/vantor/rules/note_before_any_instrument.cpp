@@ -1,5 +1,5 @@
 // A note without an instrument number on a channel that has had none, or a retrigger
-// (Rxy, E9x) on a channel that has played no note: vantor starts instrument 1's sample at
+// (Rxy, E9x, or EDx without a note) on a channel that has played no note: vantor starts instrument 1's sample at
 // the channel's volume, which is 0 until a volume, or an instrument number without a note,
 // gives it one. Trackers have no instrument, or no note, to play and are silent until a
 // note with an instrument number (an instrument number alone gives them one for the notes

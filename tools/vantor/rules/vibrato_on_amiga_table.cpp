@@ -1,8 +1,10 @@
 // A vibrato (4xy, 6xy, or the volume column's Bx) moves the pitch by the same offset on
 // both frequency tables in vantor, and on the Amiga table that offset lies on the period,
 // where a larger period is a lower pitch: vantor's vibrato there rises where trackers'
-// falls, half a cycle apart. Heard on a tick where the two pitches lie 15 cents or more
-// apart, while the note sounds and stands out enough for its pitch to be heard.
+// falls, half a cycle apart. Heard where the two pitches lie 15 cents or more apart for
+// 50 ms or more on the cell's account, while the note sounds and stands out enough for
+// its pitch to be heard: the peaks of a shallow, fast vibrato pass too quickly to sound
+// out of tune.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -34,7 +36,7 @@ class VibratoOnAmigaTable : public Rule {
       int32_t trackers = channel.period - channel.periodOffset;
       if (centsApart(song, vantor, trackers) >= audibleCents && soundsOn(view, c) &&
           pitchHeardInMix(view, c, channelLevel(channel, song)))
-        heard.at(view.here(c));
+        heard.levelAt(view.here(c));
     }
   }
 };
