@@ -96,6 +96,18 @@ auto setSpeed(int speed) {
   return [speed](xm::XmModule& module) { module.defaultSpeed = static_cast<uint16_t>(speed); };
 }
 
+// Instrument `index` plays 600 values, the first `attack` of them once before the loop:
+// at C-4, 500 last 60 ms; 300 last 36 ms, an attack over before a listener tells where
+// the sample started.
+auto attackBeforeLoop(int index, uint32_t attack) {
+  return [index, attack](xm::XmModule& module) {
+    xm::XmSample& sample = module.instruments[static_cast<std::size_t>(index)].samples[0];
+    sample = loopingInstrument(600).samples[0];
+    sample.loopStart = attack;
+    sample.loopLength = 600 - attack;
+  };
+}
+
 // FastTracker 2 pads the song's title with spaces: twenty characters leave no zero byte.
 constexpr const char* fastTrackerTitle = "a title of twenty ch";
 
@@ -194,11 +206,17 @@ std::vector<RuleCase> ruleCases() {
        {},
        [](xm::XmModule& module) { module.patterns[1].headerLength = 10; },
        [](xm::XmModule& module) { module.patterns[1].headerLength = 9; }},
-      // On ticks 1 and 2 trackers still sound, counting from the first effect tick.
+      // At speed 5 trackers count the effect ticks on, on, off, off and stay silent after
+      // the row, where vantor sounds again; at speed 6 both end the row sounding, and
+      // trackers' gate, a tick later, sounds as long.
       {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        {{0, 3, {0, 0, 0, 0x1D, 0x11}}},  // on a channel that plays nothing
-       nullptr},
+       setSpeed(5)},
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       setSpeed(5), setSpeed(6)},
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
        {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
@@ -335,20 +353,13 @@ std::vector<RuleCase> ruleCases() {
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
-       [](xm::XmModule& module) {
-         module.instruments[1].samples[0].loopStart = 300;
-         module.instruments[1].samples[0].loopLength = 300;
-       }},
-      // In a sample that loops from its first frame, another offset is only another phase.
+       attackBeforeLoop(1, 500)},
+      // An attack of 36 ms is over before a listener tells where the sample started.
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
-       [](xm::XmModule& module) {
-         module.instruments[1].samples[0].loopStart = 300;
-         module.instruments[1].samples[0].loopLength = 300;
-       },
-       [](xm::XmModule& module) { module.instruments[1].samples[0].loopStart = 0; }},
+       attackBeforeLoop(1, 500), attackBeforeLoop(1, 300)},
       // At speed 2 vantor slides twice a row, trackers once: 34 against 49.
       {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x6F}}},
@@ -402,10 +413,7 @@ std::vector<RuleCase> ruleCases() {
        "channel 3) — ",
        {{0, 3, {C4, 2}}, {1, 3, {C4, 0, 0xF4, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
        {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
-       [](xm::XmModule& module) {
-         module.instruments[1].samples[0].loopStart = 300;
-         module.instruments[1].samples[0].loopLength = 300;
-       }},
+       attackBeforeLoop(1, 500)},
       // Instrument 2's sample lies an octave higher; vantor restarts it at instrument 1's pitch.
       {"EDx with an instrument number of another tuning, without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
@@ -422,19 +430,12 @@ std::vector<RuleCase> ruleCases() {
        [](xm::XmModule& module) {
          module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 64}, {30, 0}}, .type = 1};
        }},
-      // The sample's first half plays once before its loop: vantor plays it again; a sample
-      // that is one loop from its start only shifts its phase.
+      // The sample's first 60 ms play once before its loop: vantor plays them again; a
+      // sample that is one loop from its start only shifts its phase.
       {"a key-off with EDx, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
-       [](xm::XmModule& module) {
-         module.instruments[3].samples[0].loopStart = 32;
-         module.instruments[3].samples[0].loopLength = 32;
-       },
-       [](xm::XmModule& module) {
-         module.instruments[3].samples[0].loopStart = 0;
-         module.instruments[3].samples[0].loopLength = 64;
-       }},
+       attackBeforeLoop(3, 500), attackBeforeLoop(3, 0)},
       // C0 pans hard left from the centre; C8 stays near it.
       {"a key-off with EDx and a panning in the volume column: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0xC0, 0xE, 0xD2}}},
@@ -482,10 +483,7 @@ std::vector<RuleCase> ruleCases() {
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 1}}},  // 256 frames: past a sample of 64
-       [](xm::XmModule& module) {
-         module.instruments[1].samples[0].loopStart = 300;
-         module.instruments[1].samples[0].loopLength = 300;
-       }},
+       attackBeforeLoop(1, 500)},
       {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 3 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x10}}},
@@ -625,18 +623,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0, 0x1B, 0x84}}, {2, 3, {0, 1}}},
        nullptr},
       // Without a note trackers play on: vantor's restart is heard where the sample's first
-      // half plays once before its loop, not where the sample is one loop from its start.
+      // 60 ms play once before its loop, not where the sample is one loop from its start.
       {"9xx beyond the sample's loop end: 1 cell (order 1 row 2 channel 3) — ",
-       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x01}}},
-       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x01}}},
-       [](xm::XmModule& module) {
-         module.instruments[0].samples[0].loopStart = 32;
-         module.instruments[0].samples[0].loopLength = 32;
-       },
-       [](xm::XmModule& module) {
-         module.instruments[0].samples[0].loopStart = 0;
-         module.instruments[0].samples[0].loopLength = 64;
-       }},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x03}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x03}}},
+       attackBeforeLoop(0, 500), attackBeforeLoop(0, 0)},
       // A retrigger of a note at volume 0 starts nothing that is heard.
       {"E90 without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
@@ -919,9 +910,10 @@ TEST_F(TrackerDifferencesTest, TheLoadersRulesNameTheFile) {
   ToolRun check = runTool({"check", song});
   EXPECT_EQ(check.exitCode, 1);
   // Every one of the loader's reasons, in full.
-  EXPECT_NE(check.errors.find(song + ": not loaded: the loader refuses '" + song +
-                              "': refused: an instrument declares more than 16 samples; refused at instrument 1\n"),
-            std::string::npos)
+  EXPECT_NE(
+      check.errors.find(song + ": not loaded: the loader refuses '" + song +
+                        "': refused: an instrument declares more than 16 samples; refused at instrument 1\n"),
+      std::string::npos)
       << check.errors;
   EXPECT_NE(check.errors.find(
                 song + ": an instrument with more than 16 samples: vantor refuses the whole file; trackers "

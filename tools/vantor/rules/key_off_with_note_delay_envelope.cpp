@@ -1,10 +1,10 @@
 // A key-off note with EDx, on an instrument with a volume envelope: at tick x vantor
 // resets the channel and starts the sample again from its start. Trackers restart the
 // envelope there too, but the sample plays on where it is. (Whether the key stays
-// released, trackers do not agree with each other.) Heard where the sample does not
-// loop from its first frame: its start, an attack or a click, sounds again (also after a
-// stretch at volume 0, when the row sets a volume); a sample that is one loop from its
-// start only shifts its phase.
+// released, trackers do not agree with each other.) Heard where the sample's start, an
+// attack, sounds again (also after a stretch at volume 0, when the row sets a volume);
+// startHeard: a sample that is one loop from its start only shifts its phase, and an
+// attack over within 50 ms passes unheard.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -29,7 +29,8 @@ class KeyOffWithNoteDelayEnvelope : public Rule {
       if (cell.note != keyOffNote || !delayedNoteStartsNow(view, c) || withoutVolumeEnvelope(view, channel) ||
           !view.played(c) || !soundsOn(view, c))
         continue;
-      if (!loopsFromStart(*channel.voice->sample) && channelLevel(channel, view.song()) >= silentLevel)
+      if (startHeard(view.song(), channel, *channel.voice->sample) &&
+          channelLevel(channel, view.song()) >= silentLevel)
         heard.at(view.here(c));
     }
   }

@@ -1,8 +1,8 @@
 // A 9xx on a row that starts no note (no note, or a tone portamento) leaves its offset
 // waiting on the channel's voice in vantor, and the channel's next note starts there.
-// Trackers start that note at the sample's beginning. Heard where the sample does not
-// loop from its first frame (one that does only starts at another phase); named at the
-// note and at the 9xx.
+// Trackers start that note at the sample's beginning. Heard where the sample's start
+// sounds otherwise (startHeard: not one that loops from its first frame, nor an attack
+// over within 50 ms); named at the note and at the 9xx.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -29,7 +29,7 @@ class OffsetWithoutNote : public Rule {
       if (!view.rowTick() && !isExtended(cell, effect::NoteDelay)) continue;
       const Sample& sample = *selectSource(view.song(), channel).sample;
       if (sample.length > 0 && uint64_t{offset} < uint64_t{sample.loopStart} + sample.loopLength &&
-          !loopsFromStart(sample))
+          startHeard(view.song(), channel, sample))
         heard.at(offsetBy_[c], view.here(c));
     }
   }

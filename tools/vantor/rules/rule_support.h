@@ -9,9 +9,11 @@
 
 #include "loading/song.h"
 #include "output/mixer.h"
+#include "output/renderer.h"
 #include "sequencer/channel.h"
 #include "sequencer/effect_numbers.h"
 #include "sequencer/effects.h"
+#include "sequencer/pitch.h"
 #include "tracker_differences.h"
 
 namespace vantor::tool::rules {
@@ -76,10 +78,16 @@ inline double channelLevel(const Channel& channel, const Song& song) {
                       song.globalVolume);
 }
 
-// A sample that loops from its first frame: started anywhere in it, it only plays at
-// another phase.
-inline bool loopsFromStart(const Sample& sample) {
-  return sample.loopMode != LoopNone && sample.loopStart == 0;
+// Whether a sample started at another frame than trackers start it sounds otherwise.
+// Not where it loops from its first frame: started anywhere in it, it only plays at
+// another phase. Nor where what plays before its loop (all of it, where it does not
+// loop) is over within levelHeardFrames at the channel's pitch: an attack that short
+// passes before a listener tells one start from the other.
+inline bool startHeard(const Song& song, const Channel& channel, const Sample& sample) {
+  if (sample.loopMode != LoopNone && sample.loopStart == 0) return false;
+  uint32_t beforeLoop = sample.loopMode == LoopNone ? sample.length : sample.loopStart;
+  double frequency = playbackFrequency(song, channel.period, channel.periodOffset);
+  return static_cast<double>(beforeLoop) * mixRate >= static_cast<double>(levelHeardFrames) * frequency;
 }
 
 // The channel's voice has a sample with data that has not run out.

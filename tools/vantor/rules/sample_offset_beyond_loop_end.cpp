@@ -2,8 +2,8 @@
 // whatever the channel's voice plays. Trackers start the row's note there, past its end,
 // which leaves it silent; without a note to start they play on where the sample is. Heard
 // where a sample sounds after the row: with a note, at all; without one, where the
-// sample's start sounds otherwise than where it plays (a sample that is one loop from its
-// start only shifts its phase).
+// sample's start sounds otherwise than where it plays (startHeard: a sample that is one
+// loop from its start only shifts its phase, an attack over within 50 ms passes unheard).
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -28,7 +28,7 @@ class SampleOffsetBeyondLoopEnd : public Rule {
       if (cell.effect != effect::SampleOffset || !(channel.updateFlags & Rewind) || !sounding(channel.voice))
         continue;
       bool startsNote = givesNote(cell) && !isTonePortamentoRow(cell) && !volumeColumnPortamento(cell);
-      if (startsNote || !loopsFromStart(*channel.voice->sample)) heard.at(view.here(c));
+      if (startsNote || startHeard(view.song(), channel, *channel.voice->sample)) heard.at(view.here(c));
     }
   }
 };

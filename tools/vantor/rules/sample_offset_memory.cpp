@@ -1,9 +1,8 @@
 // 900 takes the offset of the last 9xx. vantor's memory keeps any 9xx, also one on a row
 // that started no note (no note, a tone portamento, or the volume column's Fx); trackers
 // keep only the offset of a 9xx that started its note. Followed beside the replay; heard
-// at a 900 whose note starts at another offset than in trackers, where the sample does
-// not loop from its first frame (one that does only starts at another phase); named there
-// and at the 9xx whose offset it repeats.
+// at a 900 whose note starts at another offset than in trackers, where the sample's
+// start sounds otherwise (startHeard); named there and at the 9xx whose offset it repeats.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -38,8 +37,8 @@ class SampleOffsetMemory : public Rule {
       uint64_t end = uint64_t{sample.loopStart} + sample.loopLength;
       uint64_t theirs = uint64_t{trackersMemory_[c]} * offsetUnit;
       uint64_t ours = uint64_t{static_cast<uint32_t>(channel.sampleOffsetMemory)} * offsetUnit;
-      if (started && ours != theirs && ours < end && !loopsFromStart(sample) && soundsOn(view, c) &&
-          channelLevel(channel, view.song()) >= silentLevel)
+      if (started && ours != theirs && ours < end && startHeard(view.song(), channel, sample) &&
+          soundsOn(view, c) && channelLevel(channel, view.song()) >= silentLevel)
         heard.at(setBy_[c], view.here(c));
     }
   }

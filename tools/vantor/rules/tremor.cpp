@@ -4,9 +4,11 @@
 // left silent stays silent after the effect until the volume is set (in a song another
 // program saved under FastTracker 2's name, one tracker sounds again as vantor does).
 // T00 before any other Txy silences vantor's channel on every tick, where trackers sound
-// a tick and rest a tick. Followed beside the replay; heard on every tick where the two
-// disagree while the channel sounds; named at the Txy cells since the instrument number
-// that restarted the count, the first of which set it running.
+// a tick and rest a tick. Followed beside the replay; heard where, over the last tenth of
+// a second, the channel sounds for a share of the time 2.5 dB apart from trackers' (a
+// gate one tick earlier or later sounds as much in both, and is not told apart); named
+// at the Txy cells since the instrument number that restarted the count, the first of
+// which set it running.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -46,10 +48,11 @@ class Tremor : public Rule {
         if (++trackers.position >= on + off) trackers.position = 0;
       }
       if (!tremor && view.savedBy() == SavedBy::otherAsFastTracker) trackers.silent = false;
-      if (!tremor && !trackers.silent) continue;
       bool silent = tremor && channel.volume + channel.volumeOffset <= 0;
-      if (silent != trackers.silent && soundsOn(view, c) && channelLevel(channel, view.song()) >= silentLevel)
-        heard.at(trackers.passage);
+      bool heardAtAll = soundsOn(view, c) && channelLevel(channel, view.song()) >= silentLevel;
+      Gate& gate = gates_[c];
+      gate.record(view.song().samplesPerTick, heardAtAll && !silent, heardAtAll && !trackers.silent);
+      if (silent != trackers.silent && heardAtAll && gate.apart()) heard.at(trackers.passage);
     }
   }
 
@@ -60,7 +63,41 @@ class Tremor : public Rule {
     bool silent;        // on the tick just played, or left so by the tremor
     Passage passage;
   };
+
+  // How long the channel sounded in vantor and in trackers over its last ticks.
+  class Gate {
+   public:
+    void record(int32_t frames, bool vantorSounds, bool trackersSound) {
+      next_ = (next_ + 1) % ticks_.size();
+      ticks_[next_] = {frames, vantorSounds, trackersSound};
+    }
+    // Over the ticks that make up the last tenth of a second, the shares of time sounding
+    // lie 2.5 dB apart (as powers: the level of a sound gated on and off follows its share).
+    bool apart() const {
+      int32_t total = 0, vantor = 0, trackers = 0;
+      for (std::size_t back = 0; back < ticks_.size() && total < window; ++back) {
+        const Tick& tick = ticks_[(next_ + ticks_.size() - back) % ticks_.size()];
+        total += tick.frames;
+        vantor += tick.vantorSounds ? tick.frames : 0;
+        trackers += tick.trackersSound ? tick.frames : 0;
+      }
+      return levelsDiffer(std::sqrt(static_cast<double>(vantor) / total),
+                          std::sqrt(static_cast<double>(trackers) / total));
+    }
+
+   private:
+    static constexpr int32_t window = 2 * levelHeardFrames;
+    struct Tick {
+      int32_t frames;
+      bool vantorSounds;
+      bool trackersSound;
+    };
+    std::array<Tick, 16> ticks_{};  // a tick lasts at least 432 frames (255 bpm)
+    std::size_t next_ = 0;
+  };
+
   std::array<Trackers, channelTableSize> trackers_{};
+  std::array<Gate, channelTableSize> gates_{};
 };
 
 const RuleRegistration registered(make<Tremor>);
