@@ -97,8 +97,8 @@ auto setSpeed(int speed) {
 }
 
 // Instrument `index` plays 600 values, the first `attack` of them once before the loop:
-// at C-4, 500 last 60 ms; 300 last 36 ms, an attack over before a listener tells where
-// the sample started.
+// at C-4, 120 last 14 ms; 60 last 7 ms, a start over before a listener tells where the
+// sample started.
 auto attackBeforeLoop(int index, uint32_t attack) {
   return [index, attack](xm::XmModule& module) {
     xm::XmSample& sample = module.instruments[static_cast<std::size_t>(index)].samples[0];
@@ -217,6 +217,15 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        setSpeed(5), setSpeed(6)},
+      // T12 then T21 at speed 4 and 180 bpm: vantor sounds again two ticks (28 ms) before
+      // trackers do, though over a tenth of a second both sound about as long.
+      {"Txy (tremor): 2 cells (order 1 row 0 channel 3, order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x12}}, {1, 3, {0, 0, 0, 0x1D, 0x21}}},
+       {{0, 3, {C4, 1, 0x10, 0x1D, 0x12}}, {1, 3, {0, 0, 0, 0x1D, 0x21}}},  // at volume 0
+       [](xm::XmModule& module) {
+         module.defaultSpeed = 4;
+         module.defaultBpm = 180;
+       }},
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
        {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
@@ -353,13 +362,13 @@ std::vector<RuleCase> ruleCases() {
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
-       attackBeforeLoop(1, 500)},
-      // An attack of 36 ms is over before a listener tells where the sample started.
+       attackBeforeLoop(1, 120)},
+      // A start of 7 ms is over before a listener tells where the sample started.
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
-       attackBeforeLoop(1, 500), attackBeforeLoop(1, 300)},
+       attackBeforeLoop(1, 120), attackBeforeLoop(1, 60)},
       // At speed 2 vantor slides twice a row, trackers once: 34 against 49.
       {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x6F}}},
@@ -413,7 +422,7 @@ std::vector<RuleCase> ruleCases() {
        "channel 3) — ",
        {{0, 3, {C4, 2}}, {1, 3, {C4, 0, 0xF4, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
        {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x02}}, {2, 3, {C4, 2, 0, 0x9, 0x00}}},
-       attackBeforeLoop(1, 500)},
+       attackBeforeLoop(1, 120)},
       // Instrument 2's sample lies an octave higher; vantor restarts it at instrument 1's pitch.
       {"EDx with an instrument number of another tuning, without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
@@ -430,12 +439,12 @@ std::vector<RuleCase> ruleCases() {
        [](xm::XmModule& module) {
          module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 64}, {30, 0}}, .type = 1};
        }},
-      // The sample's first 60 ms play once before its loop: vantor plays them again; a
+      // The sample's first 14 ms play once before its loop: vantor plays them again; a
       // sample that is one loop from its start only shifts its phase.
       {"a key-off with EDx, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
-       attackBeforeLoop(3, 500), attackBeforeLoop(3, 0)},
+       attackBeforeLoop(3, 120), attackBeforeLoop(3, 0)},
       // C0 pans hard left from the centre; C8 stays near it.
       {"a key-off with EDx and a panning in the volume column: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0xC0, 0xE, 0xD2}}},
@@ -483,7 +492,7 @@ std::vector<RuleCase> ruleCases() {
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 1}}},  // 256 frames: past a sample of 64
-       attackBeforeLoop(1, 500)},
+       attackBeforeLoop(1, 120)},
       {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 3 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x10}}},
@@ -623,11 +632,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0, 0x1B, 0x84}}, {2, 3, {0, 1}}},
        nullptr},
       // Without a note trackers play on: vantor's restart is heard where the sample's first
-      // 60 ms play once before its loop, not where the sample is one loop from its start.
+      // 14 ms play once before its loop, not where the sample is one loop from its start.
       {"9xx beyond the sample's loop end: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x03}}},
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x03}}},
-       attackBeforeLoop(0, 500), attackBeforeLoop(0, 0)},
+       attackBeforeLoop(0, 120), attackBeforeLoop(0, 0)},
       // A retrigger of a note at volume 0 starts nothing that is heard.
       {"E90 without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},

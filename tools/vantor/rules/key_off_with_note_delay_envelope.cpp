@@ -4,7 +4,7 @@
 // released, trackers do not agree with each other.) Heard where the sample's start, an
 // attack, sounds again (also after a stretch at volume 0, when the row sets a volume);
 // startHeard: a sample that is one loop from its start only shifts its phase, and an
-// attack over within 50 ms passes unheard.
+// attack over within 10 ms passes unheard.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {

@@ -2,7 +2,7 @@
 // waiting on the channel's voice in vantor, and the channel's next note starts there.
 // Trackers start that note at the sample's beginning. Heard where the sample's start
 // sounds otherwise (startHeard: not one that loops from its first frame, nor an attack
-// over within 50 ms); named at the note and at the 9xx.
+// over within 10 ms); named at the note and at the 9xx.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {

@@ -81,13 +81,15 @@ inline double channelLevel(const Channel& channel, const Song& song) {
 // Whether a sample started at another frame than trackers start it sounds otherwise.
 // Not where it loops from its first frame: started anywhere in it, it only plays at
 // another phase. Nor where what plays before its loop (all of it, where it does not
-// loop) is over within levelHeardFrames at the channel's pitch: an attack that short
-// passes before a listener tells one start from the other.
+// loop) is over within 10 ms at the channel's pitch: a start of a cycle or two is not
+// told from the loop after it, while one of 15 ms is heard, also in a mix.
+constexpr int32_t startHeardFrames = 441;  // 10 ms
+
 inline bool startHeard(const Song& song, const Channel& channel, const Sample& sample) {
   if (sample.loopMode != LoopNone && sample.loopStart == 0) return false;
   uint32_t beforeLoop = sample.loopMode == LoopNone ? sample.length : sample.loopStart;
   double frequency = playbackFrequency(song, channel.period, channel.periodOffset);
-  return static_cast<double>(beforeLoop) * mixRate >= static_cast<double>(levelHeardFrames) * frequency;
+  return static_cast<double>(beforeLoop) * mixRate >= static_cast<double>(startHeardFrames) * frequency;
 }
 
 // The channel's voice has a sample with data that has not run out.

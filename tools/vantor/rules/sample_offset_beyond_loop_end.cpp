@@ -3,7 +3,7 @@
 // which leaves it silent; without a note to start they play on where the sample is. Heard
 // where a sample sounds after the row: with a note, at all; without one, where the
 // sample's start sounds otherwise than where it plays (startHeard: a sample that is one
-// loop from its start only shifts its phase, an attack over within 50 ms passes unheard).
+// loop from its start only shifts its phase, an attack over within 10 ms passes unheard).
 #include "rule_support.h"
 
 namespace vantor::tool::rules {

@@ -4,11 +4,12 @@
 // left silent stays silent after the effect until the volume is set (in a song another
 // program saved under FastTracker 2's name, one tracker sounds again as vantor does).
 // T00 before any other Txy silences vantor's channel on every tick, where trackers sound
-// a tick and rest a tick. Followed beside the replay; heard where, over the last tenth of
-// a second, the channel sounds for a share of the time 2.5 dB apart from trackers' (a
-// gate one tick earlier or later sounds as much in both, and is not told apart); named
-// at the Txy cells since the instrument number that restarted the count, the first of
-// which set it running.
+// a tick and rest a tick. Followed beside the replay; heard where the channel sounds in
+// one and not the other for half of 50 ms in a row, or where, over the last tenth of a
+// second, it sounds for a share of the time 2.5 dB apart from trackers' (T00: silent
+// against every other tick); a gate a single tick earlier or later is not told apart.
+// Named at the Txy cells since the instrument number that restarted the count, the first
+// of which set it running.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -70,10 +71,13 @@ class Tremor : public Rule {
     void record(int32_t frames, bool vantorSounds, bool trackersSound) {
       next_ = (next_ + 1) % ticks_.size();
       ticks_[next_] = {frames, vantorSounds, trackersSound};
+      differentFor_ = vantorSounds != trackersSound ? differentFor_ + frames : 0;
     }
-    // Over the ticks that make up the last tenth of a second, the shares of time sounding
-    // lie 2.5 dB apart (as powers: the level of a sound gated on and off follows its share).
+    // Sounding in one and not the other for 25 ms in a row; or, over the ticks that make up
+    // the last tenth of a second, the shares of time sounding lie 2.5 dB apart (as powers:
+    // the level of a sound gated on and off follows its share).
     bool apart() const {
+      if (differentFor_ >= levelHeardFrames / 2) return true;
       int32_t total = 0, vantor = 0, trackers = 0;
       for (std::size_t back = 0; back < ticks_.size() && total < window; ++back) {
         const Tick& tick = ticks_[(next_ + ticks_.size() - back) % ticks_.size()];
@@ -94,6 +98,7 @@ class Tremor : public Rule {
     };
     std::array<Tick, 16> ticks_{};  // a tick lasts at least 432 frames (255 bpm)
     std::size_t next_ = 0;
+    int32_t differentFor_ = 0;  // frames in a row where one sounds and the other does not
   };
 
   std::array<Trackers, channelTableSize> trackers_{};
