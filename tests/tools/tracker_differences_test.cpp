@@ -133,9 +133,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF4}}},
        nullptr},
       // Counted on from the note, the fourth tick after it is tick 2 of row 1; vantor retriggers at tick 4.
+      // Instrument 1's sample starts with 14 ms before its loop, which each retrigger plays.
       {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}},
+       attackBeforeLoop(0, 120)},
+      // From a sample that loops from its start a retrigger only jumps in phase; one that
+      // lowers the volume (R14) is heard all the same.
+      {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x14}}, {1, 3, {0, 0, 0, 0x1B, 0x14}}},
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        nullptr},
       {"E90 without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
@@ -645,7 +652,7 @@ std::vector<RuleCase> ruleCases() {
       {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 1, 0x10, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
-       nullptr},
+       attackBeforeLoop(0, 120)},
       // Instrument 2's sample lies hard left: heard, but not where G00 has silenced the song.
       {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},

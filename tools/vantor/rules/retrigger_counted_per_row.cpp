@@ -1,11 +1,16 @@
 // Trackers count the ticks of Rxy on from the note, across the rows that keep the
 // effect, so a retrigger may fall on a row tick; vantor counts from each row tick and
-// retriggers on effect ticks whose number is a multiple of y.
+// retriggers on effect ticks whose number is a multiple of y. Heard where the restart
+// is: the sample's start sounds otherwise than where it plays (startHeard), or the
+// retrigger changes the volume; a sample that is one loop from its start only jumps in
+// phase.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
 
 namespace {
+
+constexpr uint8_t unchangedVolume = 8;  // R0y and R8y leave the volume as it is
 
 class RetriggerCountedPerRow : public Rule {
  public:
@@ -51,8 +56,10 @@ class RetriggerCountedPerRow : public Rule {
     }
     bool vantorRetriggers = !rowTick && (channel.updateFlags & Trigger);
     // A retrigger is heard where the note it starts again would sound.
-    return trackerRetriggers != vantorRetriggers && view.played(c) &&
-           selectSource(view.song(), channel).sample->length > 0 &&
+    const Sample& sample = *selectSource(view.song(), channel).sample;
+    bool restartHeard = startHeard(view.song(), channel, sample) ||
+                        (channel.retrigVolumeChange != 0 && channel.retrigVolumeChange != unchangedVolume);
+    return trackerRetriggers != vantorRetriggers && view.played(c) && sample.length > 0 && restartHeard &&
            channelLevel(channel, view.song()) >= silentLevel;
   }
 
