@@ -326,6 +326,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
        {{0, 2, {C4, 1}}, {2, 0, {0, 0, 0, 0x10, 0x10}}},
        nullptr},
+      // Notes in channels 0 and 1 keep the old global volume for the row, 4 dB each; together
+      // they move the mix by 3 dB, beside channel 4's note that takes the new one. G30 moves
+      // it by 1.8 dB.
+      {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
+       {{2, 0, {C4, 1}}, {2, 1, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x28}}, {2, 4, {C4, 1}}},
+       {{2, 0, {C4, 1}}, {2, 1, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x30}}, {2, 4, {C4, 1}}},
+       nullptr},
       // Nor where the step is too small to hear: 60 against 64.
       {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},

@@ -2,8 +2,9 @@
 // their channel's volume is next worked out: for Gxx, on its own channel and those to
 // its right; for the others, on their next envelope step or volume change, at the
 // latest on the next row's first tick. Trackers change every channel at once. Heard
-// where a sounding channel moves the mix 2.5 dB or more from where trackers have it; named
-// at the Gxx or Hxy that made the change.
+// where the sounding channels that are late move the mix 2.5 dB or more from where
+// trackers have it (together: several notes to the left of a Gxx are late at once);
+// named at the Gxx or Hxy that made the change.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -41,15 +42,19 @@ class GlobalVolumeLate : public Rule {
       if (view.channel(c).updateFlags & VolumeChanged) used_[c] = global;
     }
     before_ = song.globalVolume;
+    // Every channel still at the old global volume differs at once: together they move the mix.
+    MixLevels levels = mixLevels(view);
     for (int c = 0; c < view.channelCount(); ++c) {
       const Channel& channel = view.channel(c);
       if (used_[c] == song.globalVolume || !soundsOn(view, c)) continue;
       int32_t volume = channel.volume + channel.volumeOffset;
-      double vantor =
-          channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, used_[c]);
-      double trackers =
+      levels.vantor[c] = channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, used_[c]);
+      levels.trackers[c] =
           channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, song.globalVolume);
-      if (heardInMix(view, c, vantor, trackers)) recordLevel(heard, changedBy_, vantor, trackers);
+    }
+    for (int c = 0; c < view.channelCount(); ++c) {
+      if (levels.vantor[c] != levels.trackers[c] && heardInMix(view, c, levels))
+        recordLevel(heard, changedBy_, levels.vantor[c], levels.trackers[c]);
     }
   }
 
