@@ -138,6 +138,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}},
        attackBeforeLoop(0, 120)},
+      // A retrigger starts instrument 4's volume envelope again; without the envelope the
+      // sample, one loop from its start, only jumps in phase.
+      {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 4, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
+       {{0, 3, {C4, 4, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
+       nullptr, [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 0; }},
       // From a sample that loops from its start a retrigger only jumps in phase; one that
       // lowers the volume (R14) is heard all the same.
       {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",

@@ -1,9 +1,9 @@
 // Trackers count the ticks of Rxy on from the note, across the rows that keep the
 // effect, so a retrigger may fall on a row tick; vantor counts from each row tick and
 // retriggers on effect ticks whose number is a multiple of y. Heard where the restart
-// is: the sample's start sounds otherwise than where it plays (startHeard), or the
-// retrigger changes the volume; a sample that is one loop from its start only jumps in
-// phase.
+// is: the sample's start sounds otherwise than where it plays (startHeard), the
+// retrigger changes the volume, or it starts a volume envelope or a released note's fade
+// again; a sample that is one loop from its start, at a steady level, only jumps in phase.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -56,9 +56,11 @@ class RetriggerCountedPerRow : public Rule {
     }
     bool vantorRetriggers = !rowTick && (channel.updateFlags & Trigger);
     // A retrigger is heard where the note it starts again would sound.
-    const Sample& sample = *selectSource(view.song(), channel).sample;
-    bool restartHeard = startHeard(view.song(), channel, sample) ||
-                        (channel.retrigVolumeChange != 0 && channel.retrigVolumeChange != unchangedVolume);
+    ChannelSource source = selectSource(view.song(), channel);
+    bool restartHeard = startHeard(view.song(), channel, *source.sample) ||
+                        (channel.retrigVolumeChange != 0 && channel.retrigVolumeChange != unchangedVolume) ||
+                        envelopeMoves(volumeEnvelope(*source.instrument)) || channel.keyOff;
+    const Sample& sample = *source.sample;
     return trackerRetriggers != vantorRetriggers && view.played(c) && sample.length > 0 && restartHeard &&
            channelLevel(channel, view.song()) >= silentLevel;
   }
