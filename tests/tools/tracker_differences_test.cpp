@@ -144,6 +144,14 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 4, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 4, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        nullptr, [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 0; }},
+      // After a key-off each retrigger starts the note's fade again, also once an instrument
+      // number has given the note its volume back; without the key-off it only jumps in phase.
+      {"Rxy on from row to row: 2 cells (order 1 row 2 channel 3, order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x02}}, {1, 3, {keyOff, 0, 0, 0x1B, 0x02}}, {2, 3, {0, 1, 0, 0x1B, 0x02}},
+        {3, 3, {0, 0, 0, 0x1B, 0x02}}},
+       {{0, 3, {C4, 1, 0, 0x1B, 0x02}}, {1, 3, {0, 0, 0, 0x1B, 0x02}}, {2, 3, {0, 1, 0, 0x1B, 0x02}},
+        {3, 3, {0, 0, 0, 0x1B, 0x02}}},
+       [](xm::XmModule& module) { module.instruments[0].fadeout = 4000; }},
       // From a sample that loops from its start a retrigger only jumps in phase; one that
       // lowers the volume (R14) is heard all the same.
       {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",

@@ -32,6 +32,7 @@ class RetriggerCountedPerRow : public Rule {
   struct Count {
     bool retriggerRow;   // the previous row ran Rxy
     int retriggerTicks;  // ticks since the note or the last retrigger, counted across rows
+    bool released;       // a key-off since the last note: each restart starts its fade again
   };
 
   bool differs(const TickView& view, int c) {
@@ -39,6 +40,10 @@ class RetriggerCountedPerRow : public Rule {
     const Channel& channel = view.channel(c);
     Count& count = counts_[c];
     bool rowTick = view.rowTick();
+    // Released by a key-off until the next note (an instrument number alone leaves the
+    // fade running in trackers).
+    if (rowTick && cell.note == keyOffNote) count.released = true;
+    if (rowTick && givesNote(cell)) count.released = false;
     if (cell.effect != effect::MultiRetrig) {
       if (rowTick) count.retriggerRow = false;
       return false;
@@ -59,7 +64,7 @@ class RetriggerCountedPerRow : public Rule {
     ChannelSource source = selectSource(view.song(), channel);
     bool restartHeard = startHeard(view.song(), channel, *source.sample) ||
                         (channel.retrigVolumeChange != 0 && channel.retrigVolumeChange != unchangedVolume) ||
-                        envelopeMoves(volumeEnvelope(*source.instrument)) || channel.keyOff;
+                        envelopeMoves(volumeEnvelope(*source.instrument)) || count.released;
     const Sample& sample = *source.sample;
     return trackerRetriggers != vantorRetriggers && view.played(c) && sample.length > 0 && restartHeard &&
            channelLevel(channel, view.song()) >= silentLevel;
