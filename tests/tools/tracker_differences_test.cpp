@@ -199,6 +199,18 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {0, 4}}},
        [](xm::XmModule& module) { module.instruments[3].samples[0].volume = 16; },
        [](xm::XmModule& module) { module.instruments[3].samples[0].volume = 64; }},
+      // Beside as loud a note in channel 0, instrument 4's sample volume of 36 against the
+      // playing 60 moves channel 3's share of the mix from a half to a quarter, though the
+      // mix moves by 1.7 dB only; at 48 its share moves to two fifths.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 0, {C4, 1}}, {2, 3, {0, 4}}},
+       {{0, 3, {C4, 1}}, {2, 0, {C4, 1}}, {2, 3, {0, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[0].samples[0].volume = 60;
+         module.instruments[3].samples[0].volume = 36;
+         module.instruments[3].volumeEnvelope.type = 0;
+       },
+       [](xm::XmModule& module) { module.instruments[3].samples[0].volume = 48; }},
       // With a key-off in the row, vantor fades at instrument 5's rate, trackers at 4's: 8 ticks
       // to silence against 64. Near miss: rates a tick apart, until a new note a row later ends
       // the fade in both.

@@ -109,10 +109,24 @@ inline bool delayedNoteStartsNow(const TickView& view, int c) {
          (view.channel(c).updateFlags & Trigger);
 }
 
+// Whether a channel's own change of level stands out against the others (others: their
+// power sum): by 6 dB or more while it is no more than 12 dB below the rest (a quieter
+// channel's change is lost among the louder ones), or where its share of the mix's power
+// moves by a fifth or more, a voice that steps forward or back against the others (as
+// much as a pitch apart moves in the comparison with the players).
+inline bool ownChangeHeard(double vantor, double trackers, double others) {
+  double louder = std::max(vantor, trackers);
+  double quieter = std::min(vantor, trackers);
+  if (louder < silentLevel) return false;
+  if (louder >= 2 * quieter && 16 * louder * louder >= others) return true;
+  double vantorShare = vantor * vantor / (others + vantor * vantor);
+  double trackersShare = trackers * trackers / (others + trackers * trackers);
+  return std::abs(vantorShare - trackersShare) >= 0.2;
+}
+
 // Whether a channel heard at one level or another is heard in the mix: the whole mix
-// moves by 2.5 dB or more, or the channel's own level by 6 dB or more while it is no
-// more than 12 dB below the rest (a quieter channel's change is lost among the louder
-// ones). The mix is taken as the power sum of the levels of the channels that sound.
+// moves by 2.5 dB or more, or the channel's own change stands out (ownChangeHeard). The
+// mix is taken as the power sum of the levels of the channels that sound.
 inline bool heardInMix(const TickView& view, int channel, double vantor, double trackers) {
   double others = 0;
   for (int c = 0; c < view.channelCount(); ++c) {
@@ -121,9 +135,7 @@ inline bool heardInMix(const TickView& view, int channel, double vantor, double 
     others += level * level;
   }
   if (levelsDiffer(std::sqrt(others + vantor * vantor), std::sqrt(others + trackers * trackers))) return true;
-  double louder = std::max(vantor, trackers);
-  double quieter = std::min(vantor, trackers);
-  return louder >= 2 * quieter && louder >= silentLevel && 16 * louder * louder >= others;
+  return ownChangeHeard(vantor, trackers, others);
 }
 
 // Whether a channel at this level stands out enough for its pitch to be heard: above
@@ -166,9 +178,7 @@ inline bool heardInMix(const TickView& view, int channel, const MixLevels& level
   double vantor = levels.vantor[channel], trackers = levels.trackers[channel];
   if (vantor == trackers) return false;
   if (levelsDiffer(std::sqrt(vantorMix), std::sqrt(trackersMix))) return true;
-  double louder = std::max(vantor, trackers);
-  double quieter = std::min(vantor, trackers);
-  return louder >= 2 * quieter && louder >= silentLevel && 16 * louder * louder >= others;
+  return ownChangeHeard(vantor, trackers, others);
 }
 
 // The tail of a fade, below -20 dB in both: a fade that reaches silence a few ticks later
