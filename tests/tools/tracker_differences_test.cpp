@@ -283,6 +283,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
        nullptr},
+      // ED6 at speed 6: no delayed tick comes, and trackers play the note on where vantor has
+      // silenced it. Near miss: a note released a row before.
+      {"a key-off with EDx, instrument without volume envelope: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD6}}},
+       {{0, 3, {C4, 1}}, {1, 3, {keyOff}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD6}}},
+       nullptr},
       {"EC0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0xC0}}},
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0xC1}}},
