@@ -216,7 +216,8 @@ std::vector<RuleCase> ruleCases() {
       {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
-       setSpeed(5), setSpeed(6)},
+       setSpeed(5),
+       setSpeed(6)},
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
        {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
@@ -336,24 +337,40 @@ std::vector<RuleCase> ruleCases() {
       // H00 in channel 3 slides by channel 0's H04 in vantor, by its own amount in trackers:
       // none, or, after its own H04, the same. Instrument 4's envelope moves on every tick,
       // so that vantor's voice takes each new global volume at once.
-      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel 3) — ",
+      {"Hxy or H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel "
+       "3) — ",
        {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x04}}, {1, 3, {0, 0, 0, 0x11, 0x00}}},
-       {{0, 2, {C4, 4}}, {0, 3, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x04}},
+       {{0, 2, {C4, 4}},
+        {0, 3, {0, 0, 0, 0x11, 0x04}},
+        {1, 0, {0, 0, 0, 0x11, 0x04}},
         {1, 3, {0, 0, 0, 0x11, 0x00}}},
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       // The same from an Hxy to the right of the H00: vantor's memory is the row's last.
-      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 3, order 1 row 1 channel 0) — ",
+      {"Hxy or H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 3, order 1 row 1 channel "
+       "0) — ",
        {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x00}}, {1, 3, {0, 0, 0, 0x11, 0x04}}},
-       {{0, 2, {C4, 4}}, {0, 0, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x00}},
+       {{0, 2, {C4, 4}},
+        {0, 0, {0, 0, 0, 0x11, 0x04}},
+        {1, 0, {0, 0, 0, 0x11, 0x00}},
         {1, 3, {0, 0, 0, 0x11, 0x04}}},
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       // Nor where the two amounts lie close: after channel 3's own H02, trackers slide by 3 + 2
       // a tick where vantor slides by 3 + 3, and end at 29 against 24, 1.6 dB apart; from
       // none, at 49 against 34.
-      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel 3) — ",
+      {"Hxy or H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel "
+       "3) — ",
        {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x03}}, {1, 3, {0, 0, 0, 0x11, 0x00}}},
-       {{0, 2, {C4, 4}}, {0, 3, {0, 0, 0, 0x11, 0x02}}, {1, 0, {0, 0, 0, 0x11, 0x03}},
+       {{0, 2, {C4, 4}},
+        {0, 3, {0, 0, 0, 0x11, 0x02}},
+        {1, 0, {0, 0, 0, 0x11, 0x03}},
         {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // H80 beside H05 slides down by 5 in vantor too, the row's last amount: 14 against
+      // trackers' 59. Near miss: the same amount in both.
+      {"Hxy or H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 3, order 1 row 1 channel "
+       "0) — ",
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x80}}, {1, 3, {0, 0, 0, 0x11, 0x05}}},
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x05}}, {1, 3, {0, 0, 0, 0x11, 0x05}}},
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
@@ -365,7 +382,8 @@ std::vector<RuleCase> ruleCases() {
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
-       attackBeforeLoop(1, 500), attackBeforeLoop(1, 300)},
+       attackBeforeLoop(1, 500),
+       attackBeforeLoop(1, 300)},
       // At speed 2 vantor slides twice a row, trackers once: 34 against 49.
       {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x6F}}},
@@ -441,7 +459,8 @@ std::vector<RuleCase> ruleCases() {
       {"a key-off with EDx, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
-       attackBeforeLoop(3, 500), attackBeforeLoop(3, 0)},
+       attackBeforeLoop(3, 500),
+       attackBeforeLoop(3, 0)},
       // C0 pans hard left from the centre; C8 stays near it.
       {"a key-off with EDx and a panning in the volume column: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0xC0, 0xE, 0xD2}}},
@@ -633,7 +652,8 @@ std::vector<RuleCase> ruleCases() {
       {"9xx beyond the sample's loop end: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x03}}},
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x9, 0x03}}},
-       attackBeforeLoop(0, 500), attackBeforeLoop(0, 0)},
+       attackBeforeLoop(0, 500),
+       attackBeforeLoop(0, 0)},
       // A retrigger of a note at volume 0 starts nothing that is heard.
       {"E90 without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
