@@ -710,6 +710,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xFE}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; },
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 0; }},
+      // Instrument 2's number sets vantor's volume from its sample, 32, where trackers set the
+      // playing sample's 64: 6 dB. Near miss: 52, under 2 dB.
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xF1}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xF1}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].volume = 32; },
+       [](xm::XmModule& module) { module.instruments[1].samples[0].volume = 52; }},
       // EB0 with no amount in either memory moves nothing: CFF's volume, 12 dB above trackers'
       // 64, is Cxx's difference alone, and nothing is named at order 0 row 0 channel 0.
       {"Cxx above 64: 1 cell (order 1 row 0 channel 3) — ",
