@@ -710,6 +710,22 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xFE}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; },
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 0; }},
+      // Instrument 4 loops 64, 32, 64 and sustains where the loop ends; after the key-off
+      // trackers leave the loop there and fall to 0, vantor loops on. Near miss: a sustain
+      // point inside the loop, left by both.
+      {"a key-off under a volume envelope whose loop ends at its sustain point: 1 cell (order 1 row 2 "
+       "channel 3) "
+       "— ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 32}, {12, 64}, {30, 0}},
+                                                 .sustainPoint = 2,
+                                                 .loopStart = 0,
+                                                 .loopEnd = 2,
+                                                 .type = 7};
+       },
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.sustainPoint = 1; }},
       // Instrument 2's number sets vantor's volume from its sample, 32, where trackers set the
       // playing sample's 64: 6 dB. Near miss: 52, under 2 dB.
       {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
