@@ -710,6 +710,14 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xFE}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; },
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 0; }},
+      // F4 beside 108, before any tone portamento with a note: trackers slide up by 108 alone,
+      // 160 periods by the row's end; vantor's F4 pulls back to C-4. Near miss: after F4 with
+      // C-4, trackers' target is C-4 too.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x1, 0x08}}},
+       {{0, 3, {C4, 1}}, {1, 3, {C4, 0, 0xF4}}, {2, 3, {0, 0, 0xF4, 0x1, 0x08}}},
+       nullptr},
       // Instrument 4 loops 64, 32, 64 and sustains where the loop ends; after the key-off
       // trackers leave the loop there and fall to 0, vantor loops on. Near miss: a sustain
       // point inside the loop, left by both.
