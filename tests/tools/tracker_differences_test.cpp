@@ -718,6 +718,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x1, 0x08}}},
        {{0, 3, {C4, 1}}, {1, 3, {C4, 0, 0xF4}}, {2, 3, {0, 0, 0xF4, 0x1, 0x08}}},
        nullptr},
+      // B0 leaves vantor's vibrato still where trackers swing by 4F's depth, 116 periods.
+      // Near miss: after 41, a swing of 4 periods.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x41}}, {1, 3, {0, 0, 0xB0}}},
+       nullptr},
       // Instrument 4 loops 64, 32, 64 and sustains where the loop ends; after the key-off
       // trackers leave the loop there and fall to 0, vantor loops on. Near miss: a sustain
       // point inside the loop, left by both.

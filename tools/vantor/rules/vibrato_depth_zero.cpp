@@ -1,0 +1,75 @@
+// The volume column's B0 (vibrato of depth 0) keeps 0 as the channel's vibrato depth in
+// vantor, so the vibrato it plays, and every 4x0 or 6xy after it, stands still. Trackers
+// keep the last depth above 0 and go on vibrating with it. Trackers' depth is followed
+// beside the replay; heard on the effect ticks of a vibrato where the two depths part by
+// a swing of 15 cents or more, while the note sounds; named there and at the B0.
+#include <optional>
+
+#include "rule_support.h"
+
+namespace vantor::tool::rules {
+
+namespace {
+
+constexpr uint8_t vibratoDepthColumn = 0xB;
+constexpr int oscillatorPeak = 255;
+
+bool vibrates(const NoteCell& cell) {
+  return cell.effect == effect::Vibrato || cell.effect == effect::VibratoVolumeSlide ||
+         cell.volume >> 4 == vibratoDepthColumn;
+}
+
+class VibratoDepthZero : public Rule {
+ public:
+  const RuleText& text() const override {
+    static const RuleText words = {"B0 in the volume column after a vibrato with a depth",
+                                   "vantor takes depth 0, and the vibratos after it stand still",
+                                   "trackers keep the last depth above 0 and vibrate with it",
+                                   "write the depth instead of B0"};
+    return words;
+  }
+
+  void afterTick(const TickView& view, Heard& heard) override {
+    const Song& song = view.song();
+    for (int c = 0; c < view.channelCount(); ++c) {
+      const NoteCell& cell = view.cell(c);
+      const Channel& channel = view.channel(c);
+      Trackers& trackers = trackers_[c];
+      if (view.rowTick()) {
+        // The volume column before the effect, as both read the cell.
+        if (cell.volume >> 4 == vibratoDepthColumn && (cell.volume & 0x0F) != 0)
+          trackers.depth = cell.volume & 0x0F;
+        if (cell.volume == vibratoDepthColumn << 4 && trackers.depth != 0) trackers.zeroedBy = view.here(c);
+        if (cell.effect == effect::Vibrato && (cell.effectParam & 0x0F) != 0)
+          trackers.depth = cell.effectParam & 0x0F;
+        continue;
+      }
+      if (channel.vibratoDepth == trackers.depth) trackers.zeroedBy.reset();
+      if (!vibrates(cell) || !trackers.zeroedBy) continue;
+      int swing = ((oscillatorPeak * std::abs(trackers.depth - channel.vibratoDepth)) >> 5) & ~3;
+      if (centsApart(song, channel.period, channel.period + swing) < audibleCents || !soundsOn(view, c) ||
+          !pitchHeardInMix(view, c, channelLevel(channel, song)))
+        continue;
+      CellPosition here = view.here(c);
+      const CellPosition& zeroedBy = *trackers.zeroedBy;
+      if (zeroedBy.order == here.order && zeroedBy.row == here.row) {
+        heard.at(here);
+      } else {
+        heard.at(zeroedBy, here);
+      }
+    }
+  }
+
+ private:
+  struct Trackers {
+    int depth = 0;                         // the last vibrato depth above 0
+    std::optional<CellPosition> zeroedBy;  // the B0 that left vantor's depth at 0
+  };
+  std::array<Trackers, channelTableSize> trackers_{};
+};
+
+const RuleRegistration registered(make<VibratoDepthZero>);
+
+}  // namespace
+
+}  // namespace vantor::tool::rules
