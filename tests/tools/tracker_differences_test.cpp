@@ -724,6 +724,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
        {{0, 3, {C4, 1, 0, 0x4, 0x41}}, {1, 3, {0, 0, 0xB0}}},
        nullptr},
+      // At speed 4 the B0 row's vibrato lasts 60 ms; at speed 3, 40 ms, too short to follow.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       setSpeed(4),
+       setSpeed(3)},
       // Instrument 4 loops 64, 32, 64 and sustains where the loop ends; after the key-off
       // trackers leave the loop there and fall to 0, vantor loops on. Near miss: a sustain
       // point inside the loop, left by both.

@@ -1,18 +1,19 @@
 // The volume column's B0 (vibrato of depth 0) keeps 0 as the channel's vibrato depth in
 // vantor, so the vibrato it plays, and every 4x0 or 6xy after it, stands still. Trackers
 // keep the last depth above 0 and go on vibrating with it. Trackers' depth is followed
-// beside the replay; heard on the effect ticks of a vibrato where the two depths part by
-// a swing of 15 cents or more, while the note sounds; named there and at the B0.
+// beside the replay; heard on the effect ticks of a vibrato where the two pitches lie 15
+// cents or more apart, in a row whose vibrato lasts 50 ms or more, while the note
+// sounds; named there and at the B0.
 #include <optional>
 
 #include "rule_support.h"
+#include "sequencer/envelopes.h"
 
 namespace vantor::tool::rules {
 
 namespace {
 
 constexpr uint8_t vibratoDepthColumn = 0xB;
-constexpr int oscillatorPeak = 255;
 
 bool vibrates(const NoteCell& cell) {
   return cell.effect == effect::Vibrato || cell.effect == effect::VibratoVolumeSlide ||
@@ -46,9 +47,17 @@ class VibratoDepthZero : public Rule {
       }
       if (channel.vibratoDepth == trackers.depth) trackers.zeroedBy.reset();
       if (!vibrates(cell) || !trackers.zeroedBy) continue;
-      int swing = ((oscillatorPeak * std::abs(trackers.depth - channel.vibratoDepth)) >> 5) & ~3;
-      if (centsApart(song, channel.period, channel.period + swing) < audibleCents || !soundsOn(view, c) ||
-          !pitchHeardInMix(view, c, channelLevel(channel, song)))
+      // Trackers' swing at the phase this tick played, against vantor's; a row's vibrato
+      // shorter than 50 ms passes before a listener follows it.
+      Channel theirs = channel;
+      theirs.vibratoDepth = static_cast<uint8_t>(trackers.depth);
+      theirs.vibratoPos = static_cast<int8_t>(((channel.vibratoPos + 32 - channel.vibratoSpeed) & 63) - 32);
+      applyVibrato(theirs);
+      int rowTicks = song.speed + song.patternDelayTicks;
+      if ((rowTicks - 1) * song.samplesPerTick < levelHeardFrames ||
+          centsApart(song, channel.period + channel.periodOffset, channel.period + theirs.periodOffset) <
+              audibleCents ||
+          !soundsOn(view, c) || !pitchHeardInMix(view, c, channelLevel(channel, song)))
         continue;
       CellPosition here = view.here(c);
       const CellPosition& zeroedBy = *trackers.zeroedBy;
