@@ -730,6 +730,18 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
        setSpeed(4),
        setSpeed(3)},
+      // At speed 3 trackers end the row one 103 step, 12 periods, further up than vantor: 19
+      // cents; a 102 step, 8 periods, 13 cents.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x1, 0x03}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x1, 0x02}}},
+       setSpeed(3)},
+      // Without an instrument number neither sets a volume: the 16 that plays stays in both.
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 2, 0xF1}}},
+       {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 0, 0xF1}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].volume = 32; }},
       // Instrument 4 loops 64, 32, 64 and sustains where the loop ends; after the key-off
       // trackers leave the loop there and fall to 0, vantor loops on. Near miss: a sustain
       // point inside the loop, left by both.

@@ -15,14 +15,16 @@ namespace {
 
 constexpr int32_t periodsPerSlideStep = 4;
 
-// How far the row's 1xx or 2xx moves the period over its effect ticks.
+// How far trackers' pitch lies from vantor's at the row's end, where the row's 1xx or 2xx
+// moves it on every effect tick: vantor's Fx pulls it back each tick before the slide,
+// which leaves vantor one tick's step from the note.
 int32_t rowSlide(const TickView& view, int c) {
   const NoteCell& cell = view.cell(c);
   const Channel& channel = view.channel(c);
-  int32_t effectTicks = view.song().speed + view.song().patternDelayTicks - 1;
-  if (cell.effect == effect::PortamentoUp) return -periodsPerSlideStep * channel.portaUpMemory * effectTicks;
+  int32_t ticksApart = view.song().speed + view.song().patternDelayTicks - 2;
+  if (cell.effect == effect::PortamentoUp) return -periodsPerSlideStep * channel.portaUpMemory * ticksApart;
   if (cell.effect == effect::PortamentoDown)
-    return periodsPerSlideStep * channel.portaDownMemory * effectTicks;
+    return periodsPerSlideStep * channel.portaDownMemory * ticksApart;
   return 0;
 }
 
