@@ -742,6 +742,17 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 2, 0xF1}}},
        {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 0, 0xF1}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].volume = 32; }},
+      // The same down, by 2xx.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x2, 0x03}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x2, 0x02}}},
+       setSpeed(3)},
+      // A depth given in the volume column, B8 beside 440's speed; B1's swing is 4 periods.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0xB8, 0x4, 0x40}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0xB1, 0x4, 0x40}}, {1, 3, {0, 0, 0xB0}}},
+       nullptr},
       // Instrument 4 loops 64, 32, 64 and sustains where the loop ends; after the key-off
       // trackers leave the loop there and fall to 0, vantor loops on. Near miss: a sustain
       // point inside the loop, left by both.
