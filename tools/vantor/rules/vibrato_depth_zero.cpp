@@ -59,13 +59,7 @@ class VibratoDepthZero : public Rule {
               audibleCents ||
           !soundsOn(view, c) || !pitchHeardInMix(view, c, channelLevel(channel, song)))
         continue;
-      CellPosition here = view.here(c);
-      const CellPosition& zeroedBy = *trackers.zeroedBy;
-      if (zeroedBy.order == here.order && zeroedBy.row == here.row) {
-        heard.at(here);
-      } else {
-        heard.at(zeroedBy, here);
-      }
+      heard.at(*trackers.zeroedBy, view.here(c));  // one cell where the B0 itself vibrates
     }
   }
 
