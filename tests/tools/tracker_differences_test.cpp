@@ -325,6 +325,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 4}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD2}}},
        nullptr},
+      // ED6 at speed 6: no delayed tick comes, and trackers play the note on where vantor has
+      // silenced it. Near miss: a note released a row before.
+      {"a key-off with EDx, instrument without volume envelope: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD6}}},
+       {{0, 3, {C4, 1}}, {1, 3, {keyOff}}, {2, 3, {keyOff, 0, 0, 0xE, 0xD6}}},
+       nullptr},
       {"EC0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0xC0}}},
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0xC1}}},
@@ -379,24 +385,40 @@ std::vector<RuleCase> ruleCases() {
       // H00 in channel 3 slides by channel 0's H04 in vantor, by its own amount in trackers:
       // none, or, after its own H04, the same. Instrument 4's envelope moves on every tick,
       // so that vantor's voice takes each new global volume at once.
-      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel 3) — ",
+      {"Hxy or H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel "
+       "3) — ",
        {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x04}}, {1, 3, {0, 0, 0, 0x11, 0x00}}},
-       {{0, 2, {C4, 4}}, {0, 3, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x04}},
+       {{0, 2, {C4, 4}},
+        {0, 3, {0, 0, 0, 0x11, 0x04}},
+        {1, 0, {0, 0, 0, 0x11, 0x04}},
         {1, 3, {0, 0, 0, 0x11, 0x00}}},
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       // The same from an Hxy to the right of the H00: vantor's memory is the row's last.
-      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 3, order 1 row 1 channel 0) — ",
+      {"Hxy or H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 3, order 1 row 1 channel "
+       "0) — ",
        {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x00}}, {1, 3, {0, 0, 0, 0x11, 0x04}}},
-       {{0, 2, {C4, 4}}, {0, 0, {0, 0, 0, 0x11, 0x04}}, {1, 0, {0, 0, 0, 0x11, 0x00}},
+       {{0, 2, {C4, 4}},
+        {0, 0, {0, 0, 0, 0x11, 0x04}},
+        {1, 0, {0, 0, 0, 0x11, 0x00}},
         {1, 3, {0, 0, 0, 0x11, 0x04}}},
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       // Nor where the two amounts lie close: after channel 3's own H02, trackers slide by 3 + 2
       // a tick where vantor slides by 3 + 3, and end at 29 against 24, 1.6 dB apart; from
       // none, at 49 against 34.
-      {"H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel 3) — ",
+      {"Hxy or H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel "
+       "3) — ",
        {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x03}}, {1, 3, {0, 0, 0, 0x11, 0x00}}},
-       {{0, 2, {C4, 4}}, {0, 3, {0, 0, 0, 0x11, 0x02}}, {1, 0, {0, 0, 0, 0x11, 0x03}},
+       {{0, 2, {C4, 4}},
+        {0, 3, {0, 0, 0, 0x11, 0x02}},
+        {1, 0, {0, 0, 0, 0x11, 0x03}},
         {1, 3, {0, 0, 0, 0x11, 0x00}}},
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // H80 beside H05 slides down by 5 in vantor too, the row's last amount: 14 against
+      // trackers' 59. Near miss: the same amount in both.
+      {"Hxy or H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 3, order 1 row 1 channel "
+       "0) — ",
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x80}}, {1, 3, {0, 0, 0, 0x11, 0x05}}},
+       {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x05}}, {1, 3, {0, 0, 0, 0x11, 0x05}}},
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
@@ -733,6 +755,72 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xFE}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; },
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 0; }},
+      // F4 beside 108, before any tone portamento with a note: trackers slide up by 108 alone,
+      // 160 periods by the row's end; vantor's F4 pulls back to C-4. Near miss: after F4 with
+      // C-4, trackers' target is C-4 too.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x1, 0x08}}},
+       {{0, 3, {C4, 1}}, {1, 3, {C4, 0, 0xF4}}, {2, 3, {0, 0, 0xF4, 0x1, 0x08}}},
+       nullptr},
+      // B0 leaves vantor's vibrato still where trackers swing by 4F's depth, 116 periods.
+      // Near miss: after 41, a swing of 4 periods.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x41}}, {1, 3, {0, 0, 0xB0}}},
+       nullptr},
+      // At speed 4 the B0 row's vibrato lasts 60 ms; at speed 3, 40 ms, too short to follow.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       setSpeed(4),
+       setSpeed(3)},
+      // At speed 3 trackers end the row one 103 step, 12 periods, further up than vantor: 19
+      // cents; a 102 step, 8 periods, 13 cents.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x1, 0x03}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x1, 0x02}}},
+       setSpeed(3)},
+      // Without an instrument number neither sets a volume: the 16 that plays stays in both.
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 2, 0xF1}}},
+       {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 0, 0xF1}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].volume = 32; }},
+      // The same down, by 2xx.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x2, 0x03}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xF4, 0x2, 0x02}}},
+       setSpeed(3)},
+      // A depth given in the volume column, B8 beside 440's speed; B1's swing is 4 periods.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0xB8, 0x4, 0x40}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0xB1, 0x4, 0x40}}, {1, 3, {0, 0, 0xB0}}},
+       nullptr},
+      // Instrument 4 loops 64, 32, 64 and sustains where the loop ends; after the key-off
+      // trackers leave the loop there and fall to 0, vantor loops on. Near miss: a sustain
+      // point inside the loop, left by both.
+      {"a key-off under a volume envelope whose loop ends at its sustain point: 1 cell (order 1 row 2 "
+       "channel 3) "
+       "— ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 32}, {12, 64}, {30, 0}},
+                                                 .sustainPoint = 2,
+                                                 .loopStart = 0,
+                                                 .loopEnd = 2,
+                                                 .type = 7};
+       },
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.sustainPoint = 1; }},
+      // Instrument 2's number sets vantor's volume from its sample, 32, where trackers set the
+      // playing sample's 64: 6 dB. Near miss: 52, under 2 dB.
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xF1}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0xF1}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].volume = 32; },
+       [](xm::XmModule& module) { module.instruments[1].samples[0].volume = 52; }},
       // EB0 with no amount in either memory moves nothing: CFF's volume, 12 dB above trackers'
       // 64, is Cxx's difference alone, and nothing is named at order 0 row 0 channel 0.
       {"Cxx above 64: 1 cell (order 1 row 0 channel 3) — ",

@@ -5,7 +5,8 @@
 // of FastTracker 2 and of OpenMPT; for other trackers' songs one of them plays the
 // arpeggio as vantor does. Heard on a row whose order differs, while the note sounds,
 // where a tick lasts 40 ms or more: shorter steps blend into one sound, whose order a
-// listener does not follow (nor does the comparison with the players, in 50 ms windows).
+// listener does not follow (the comparison with the players, in 50 ms windows, hears it
+// in a few songs; docs/compatibility.md says why it is not named).
 #include "rule_support.h"
 
 namespace vantor::tool::rules {

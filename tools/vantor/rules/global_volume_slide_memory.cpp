@@ -1,10 +1,12 @@
 // Hxy remembers its amount for H00. vantor keeps one memory for the whole song, the last
-// Hxy of any channel; trackers keep one for each channel. So H00 slides by another
-// channel's amount in vantor, and by its own channel's last Hxy (or not at all) in
-// trackers, and the global volume parts until a Gxx sets it again: in a song where the
-// two channels slide opposite ways, vantor may fade everything out where trackers hold
-// it. Heard where the whole mix moves 2.5 dB or more; named at the H00 and at the Hxy
-// whose amount vantor took.
+// Hxy of any channel, and every Hxy slides by it on the effect ticks; trackers keep one
+// for each channel. So H00 slides by another channel's amount in vantor, and by its own
+// channel's last Hxy (or not at all) in trackers; and of two Hxy with other amounts in
+// one row, both slide by the row's last in vantor, each by its own in trackers. The
+// global volume parts until a Gxx sets it again: in a song where the two channels slide
+// opposite ways, vantor may fade everything out where trackers hold it. Heard where the
+// whole mix moves 2.5 dB or more; named at the Hxy that slides by another amount and at
+// the Hxy whose amount vantor took.
 #include <optional>
 
 #include "rule_support.h"
@@ -21,10 +23,9 @@ int32_t slid(int32_t global, uint8_t memory) {
 class GlobalVolumeSlideMemory : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"H00 after an Hxy in another channel",
-                                   "vantor slides by the last Hxy of any channel",
-                                   "trackers slide by the last Hxy of the same channel",
-                                   "write Hxy's amount in full instead of H00"};
+    static const RuleText words = {
+        "Hxy or H00 after an Hxy in another channel", "vantor slides by the last Hxy of any channel",
+        "trackers slide by the last Hxy of the same channel", "write Hxy's amount in full instead of H00"};
     return words;
   }
 
@@ -66,11 +67,11 @@ class GlobalVolumeSlideMemory : public Rule {
 
  private:
   // Gxx sets both; each Hxy with an amount sets its channel's memory and vantor's one. An
-  // H00 whose channel remembers another amount than vantor's memory holds after the row
+  // Hxy whose channel remembers another amount than vantor's memory holds after the row
   // starts the passage, with the Hxy that set vantor's.
   void readRow(const TickView& view) {
     const Song& song = view.song();
-    std::optional<CellPosition> repeating[channelTableSize];
+    std::optional<CellPosition> sliding[channelTableSize];
     for (int c = 0; c < view.channelCount(); ++c) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect == effect::SetGlobalVolume) trackers_ = std::min<int32_t>(cell.effectParam, 64);
@@ -78,20 +79,19 @@ class GlobalVolumeSlideMemory : public Rule {
       if (cell.effectParam != 0) {
         own_[c] = cell.effectParam;
         setBy_ = view.here(c);
-      } else {
-        repeating[c] = view.here(c);
       }
+      sliding[c] = view.here(c);
     }
     for (int c = 0; c < view.channelCount(); ++c) {
-      if (!repeating[c] || own_[c] == song.globalVolumeSlideMemory) continue;
+      if (!sliding[c] || own_[c] == song.globalVolumeSlideMemory) continue;
       if (setBy_) passage_.add(*setBy_);
-      passage_.add(*repeating[c]);
+      passage_.add(*sliding[c]);
     }
   }
 
-  std::optional<int32_t> trackers_;  // the global volume trackers have
+  std::optional<int32_t> trackers_;              // the global volume trackers have
   std::array<uint8_t, channelTableSize> own_{};  // each channel's last Hxy amount
-  std::optional<CellPosition> setBy_;  // the last Hxy with an amount, whose amount vantor keeps
+  std::optional<CellPosition> setBy_;            // the last Hxy with an amount, whose amount vantor keeps
   Passage passage_;
 };
 

@@ -2,15 +2,31 @@
 // to the note the channel last played, with or without a portamento: there the pitch
 // stays. Trackers slide to the note that the last tone portamento with a note gave, also
 // after a plain note since, and before any such portamento have no target and stay where
-// the pitch is (after 1xx, 2xx or a fine portamento, off the note). Followed beside the
-// replay; heard where the two targets lie 15 cents or more apart (one of the two slides
-// away from the other), while the note sounds; named there and at the tone portamento
-// that gave trackers' target.
+// the pitch is (after 1xx, 2xx or a fine portamento, off the note; with Fx beside 1xx or
+// 2xx, where the slide takes it by the row's end, while vantor pulls it back). Followed
+// beside the replay; heard where the two targets lie 15 cents or more apart (one of the
+// two slides away from the other), while the note sounds; named there and at the tone
+// portamento that gave trackers' target.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
 
 namespace {
+
+constexpr int32_t periodsPerSlideStep = 4;
+
+// How far trackers' pitch lies from vantor's at the row's end, where the row's 1xx or 2xx
+// moves it on every effect tick: vantor's Fx pulls it back each tick before the slide,
+// which leaves vantor one tick's step from the note.
+int32_t rowSlide(const TickView& view, int c) {
+  const NoteCell& cell = view.cell(c);
+  const Channel& channel = view.channel(c);
+  int32_t ticksApart = view.song().speed + view.song().patternDelayTicks - 2;
+  if (cell.effect == effect::PortamentoUp) return -periodsPerSlideStep * channel.portaUpMemory * ticksApart;
+  if (cell.effect == effect::PortamentoDown)
+    return periodsPerSlideStep * channel.portaDownMemory * ticksApart;
+  return 0;
+}
 
 class TonePortamentoTarget : public Rule {
  public:
@@ -36,9 +52,10 @@ class TonePortamentoTarget : public Rule {
         targetBy_[c] = view.here(c);
         continue;
       }
-      // Without a target of their own, trackers stay at the pitch the row starts with.
+      // Without a target of their own, trackers stay at the pitch the row starts with, or
+      // where the row's 1xx or 2xx slides it.
       bool ownTarget = trackersTarget_[c] > 0;
-      int32_t theirs = ownTarget ? trackersTarget_[c] : channel.period;
+      int32_t theirs = ownTarget ? trackersTarget_[c] : channel.period + rowSlide(view, c);
       if (channel.portaSpeed == 0 || centsApart(song, channel.portaTarget, theirs) < audibleCents ||
           !soundsOn(view, c) || !pitchHeardInMix(view, c, channelLevel(channel, song)))
         continue;

@@ -3,7 +3,10 @@
 // slide to it, with the sample that plays tuned as it is (an instrument number in the row
 // gives vantor's note the new sample's relative note and finetune). Heard where the two
 // pitches lie 15 cents or more apart for 50 ms or more: trackers' slide does not reach
-// the note within the row, or takes that long to, or reaches another pitch.
+// the note within the row, or takes that long to, or reaches another pitch. And an
+// instrument number sets the channel's volume from the new instrument's sample in
+// vantor, from the sample that plays on in trackers: heard where the two volumes part in
+// the mix, until a volume is set again.
 #include "rule_support.h"
 #include "sequencer/pitch.h"
 
@@ -14,9 +17,10 @@ namespace {
 class VolumeColumnPortamentoWithNote : public Rule {
  public:
   const RuleText& text() const override {
-    static const RuleText words = {"volume-column tone portamento (Fx) with a note",
-                                   "vantor jumps to the note at once", "trackers slide to it",
-                                   "slide with effect 3xx"};
+    static const RuleText words = {
+        "volume-column tone portamento (Fx) with a note",
+        "vantor jumps to the note at once, and with an instrument number takes its sample's volume",
+        "trackers slide to it, and take the volume of the sample that plays on", "slide with effect 3xx"};
     return words;
   }
 
@@ -37,6 +41,14 @@ class VolumeColumnPortamentoWithNote : public Rule {
       if (centsApart(song, channel.notePeriod, target) >= audibleCents) {
         heard.at(view.here(c));
         continue;
+      }
+      if (cell.instrument != 0 && cell.effect != effect::SetVolume) {
+        double trackers = channelLevel(playing.volume, channel.volumeEnvelopeState.value,
+                                       channel.fadeoutVolume, song.globalVolume);
+        if (heardInMix(view, c, channelLevel(channel, song), trackers)) {
+          heard.at(view.here(c));
+          continue;
+        }
       }
       int32_t from = view.before(c).period;
       if (centsApart(song, from, target) < audibleCents) continue;
