@@ -250,6 +250,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        setSpeed(5), setSpeed(6)},
+      // T00 before any other Txy silences vantor's note on every tick, where trackers sound
+      // every other tick (after the row's first two): at 255 bpm never for 25 ms in a row,
+      // but over a tenth of a second half the time against none.
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x00}}},
+       {{0, 3, {C4, 1, 0x10, 0x1D, 0x00}}},  // at volume 0
+       [](xm::XmModule& module) { module.defaultBpm = 255; }},
       // T12 then T21 at speed 4 and 180 bpm: vantor sounds again two ticks (28 ms) before
       // trackers do, though over a tenth of a second both sound about as long.
       {"Txy (tremor): 2 cells (order 1 row 0 channel 3, order 1 row 1 channel 3) — ",
