@@ -432,6 +432,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {C4, 2, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        attackBeforeLoop(1, 120)},
+      // A sample played once is heard from another frame all the same; the near miss starts
+      // the note at an offset past its end, which it does not reach.
+      {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
+       {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x03}}, {2, 3, {C4, 2}}},
+       [](xm::XmModule& module) { module.instruments[1].samples[0].loop = xm::XmLoop::None; }},
       // A start of 7 ms is over before a listener tells where the sample started.
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
