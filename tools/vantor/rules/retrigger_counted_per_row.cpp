@@ -60,14 +60,14 @@ class RetriggerCountedPerRow : public Rule {
       trackerRetriggers = true;
     }
     bool vantorRetriggers = !rowTick && (channel.updateFlags & Trigger);
-    // A retrigger is heard where the note it starts again would sound.
+    if (trackerRetriggers == vantorRetriggers || !view.played(c)) return false;
+    // A retrigger is heard where the note it starts again would sound, and its restart
+    // sounds otherwise than playing on.
     ChannelSource source = selectSource(view.song(), channel);
-    bool restartHeard = startHeard(view.song(), channel, *source.sample) ||
-                        (channel.retrigVolumeChange != 0 && channel.retrigVolumeChange != unchangedVolume) ||
-                        envelopeMoves(volumeEnvelope(*source.instrument)) || count.released;
-    const Sample& sample = *source.sample;
-    return trackerRetriggers != vantorRetriggers && view.played(c) && sample.length > 0 && restartHeard &&
-           channelLevel(channel, view.song()) >= silentLevel;
+    if (source.sample->length == 0 || channelLevel(channel, view.song()) < silentLevel) return false;
+    return startHeard(view.song(), channel, *source.sample) ||
+           (channel.retrigVolumeChange != 0 && channel.retrigVolumeChange != unchangedVolume) ||
+           envelopeMoves(volumeEnvelope(*source.instrument)) || count.released;
   }
 
   std::array<Count, channelTableSize> counts_{};
