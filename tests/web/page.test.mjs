@@ -109,8 +109,9 @@ test("a song opened from disk plays with its findings at their cells, as the too
   const target = chosen.cells[0];
   await page.$eval("#from-order", (input, order) => (input.value = String(order)), target.order);
   await page.click("#play-from");
-  await page.waitForFunction((order) => document.querySelector("#pattern-title").textContent.endsWith(`order ${order}`),
-    { timeout: 30000 }, target.order);
+  // The title may already name the order (order 0 is shown on opening): wait for a row heard there too.
+  await page.waitForFunction((order) => document.querySelector("#pattern-title").textContent.endsWith(`order ${order}`) &&
+    document.querySelector("#pattern .playing") !== null, { timeout: 30000 }, target.order);
   const marked = await page.$eval(`#pattern .line[data-row="${target.row}"]`,
     (line, channel) => { const cell = line.querySelectorAll(".cell")[channel]; return { found: cell.classList.contains("found"), text: cell.dataset.finding }; },
     target.channel);
