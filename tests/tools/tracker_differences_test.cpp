@@ -439,6 +439,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x03}}, {2, 3, {C4, 2}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].loop = xm::XmLoop::None; }},
+      // Nor a start too quiet to stand out: at volume 2 beside two loud notes, 36 dB below them.
+      {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
+       "— ",
+       {{0, 0, {C4, 1}}, {0, 1, {C4, 1}}, {0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2, 0x50}}},
+       {{0, 0, {C4, 1}}, {0, 1, {C4, 1}}, {0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2, 0x12}}},
+       attackBeforeLoop(1, 120)},
       // A start of 7 ms is over before a listener tells where the sample started.
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",

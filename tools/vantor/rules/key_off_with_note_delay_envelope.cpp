@@ -29,9 +29,7 @@ class KeyOffWithNoteDelayEnvelope : public Rule {
       if (cell.note != keyOffNote || !delayedNoteStartsNow(view, c) || withoutVolumeEnvelope(view, channel) ||
           !view.played(c) || !soundsOn(view, c))
         continue;
-      if (startHeard(view.song(), channel, *channel.voice->sample) &&
-          channelLevel(channel, view.song()) >= silentLevel)
-        heard.at(view.here(c));
+      if (startHeard(view, c, *channel.voice->sample)) heard.at(view.here(c));
     }
   }
 };

@@ -29,7 +29,7 @@ class OffsetWithoutNote : public Rule {
       if (!view.rowTick() && !isExtended(cell, effect::NoteDelay)) continue;
       const Sample& sample = *selectSource(view.song(), channel).sample;
       if (sample.length > 0 && uint64_t{offset} < uint64_t{sample.loopStart} + sample.loopLength &&
-          startHeard(view.song(), channel, sample))
+          startHeard(view, c, sample))
         heard.at(offsetBy_[c], view.here(c));
     }
   }

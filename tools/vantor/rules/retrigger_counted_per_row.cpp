@@ -65,7 +65,7 @@ class RetriggerCountedPerRow : public Rule {
     // sounds otherwise than playing on.
     ChannelSource source = selectSource(view.song(), channel);
     if (source.sample->length == 0 || channelLevel(channel, view.song()) < silentLevel) return false;
-    return startHeard(view.song(), channel, *source.sample) ||
+    return startHeard(view, c, *source.sample) ||
            (channel.retrigVolumeChange != 0 && channel.retrigVolumeChange != unchangedVolume) ||
            envelopeMoves(volumeEnvelope(*source.instrument)) || count.released;
   }

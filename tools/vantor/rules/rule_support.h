@@ -78,20 +78,6 @@ inline double channelLevel(const Channel& channel, const Song& song) {
                       song.globalVolume);
 }
 
-// Whether a sample started at another frame than trackers start it sounds otherwise.
-// Not where it loops from its first frame: started anywhere in it, it only plays at
-// another phase. Nor where what plays before its loop (all of it, where it does not
-// loop) is over within 10 ms at the channel's pitch: a start of a cycle or two is not
-// told from the loop after it, while one of 15 ms is heard, also in a mix.
-constexpr int32_t startHeardFrames = 441;  // 10 ms
-
-inline bool startHeard(const Song& song, const Channel& channel, const Sample& sample) {
-  if (sample.loopMode != LoopNone && sample.loopStart == 0) return false;
-  uint32_t beforeLoop = sample.loopMode == LoopNone ? sample.length : sample.loopStart;
-  double frequency = playbackFrequency(song, channel.period, channel.periodOffset);
-  return static_cast<double>(beforeLoop) * mixRate >= static_cast<double>(startHeardFrames) * frequency;
-}
-
 // The channel's voice has a sample with data that has not run out.
 inline bool samplePlays(const Channel& channel) {
   return channel.voice != nullptr && channel.voice->sample != nullptr && channel.voice->sample->length > 0;
@@ -148,6 +134,23 @@ inline bool pitchHeardInMix(const TickView& view, int channel, double level) {
     others += other * other;
   }
   return level >= silentLevel && 100 * level * level >= others;
+}
+
+// Whether a sample started at another frame than trackers start it sounds otherwise.
+// Not where it loops from its first frame: started anywhere in it, it only plays at
+// another phase. Nor where what plays before its loop (all of it, where it does not
+// loop) is over within 10 ms at the channel's pitch: a start of a cycle or two is not
+// told from the loop after it, while one of 15 ms is heard, also in a mix. Nor where the
+// note starts too quiet to stand out (an envelope that rises from near silence).
+constexpr int32_t startHeardFrames = 441;  // 10 ms
+
+inline bool startHeard(const TickView& view, int c, const Sample& sample) {
+  if (sample.loopMode != LoopNone && sample.loopStart == 0) return false;
+  const Channel& channel = view.channel(c);
+  uint32_t beforeLoop = sample.loopMode == LoopNone ? sample.length : sample.loopStart;
+  double frequency = playbackFrequency(view.song(), channel.period, channel.periodOffset);
+  return static_cast<double>(beforeLoop) * mixRate >= static_cast<double>(startHeardFrames) * frequency &&
+         pitchHeardInMix(view, c, channelLevel(channel, view.song()));
 }
 
 // The levels of every channel in vantor and in trackers, for a rule that follows the

@@ -28,7 +28,7 @@ class SampleOffsetBeyondLoopEnd : public Rule {
       if (cell.effect != effect::SampleOffset || !(channel.updateFlags & Rewind) || !sounding(channel.voice))
         continue;
       bool startsNote = givesNote(cell) && !isTonePortamentoRow(cell) && !volumeColumnPortamento(cell);
-      if (startsNote || startHeard(view.song(), channel, *channel.voice->sample)) heard.at(view.here(c));
+      if (startsNote || startHeard(view, c, *channel.voice->sample)) heard.at(view.here(c));
     }
   }
 };

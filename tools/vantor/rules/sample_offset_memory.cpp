@@ -37,8 +37,8 @@ class SampleOffsetMemory : public Rule {
       uint64_t end = uint64_t{sample.loopStart} + sample.loopLength;
       uint64_t theirs = uint64_t{trackersMemory_[c]} * offsetUnit;
       uint64_t ours = uint64_t{static_cast<uint32_t>(channel.sampleOffsetMemory)} * offsetUnit;
-      if (started && ours != theirs && ours < end && startHeard(view.song(), channel, sample) &&
-          soundsOn(view, c) && channelLevel(channel, view.song()) >= silentLevel)
+      if (started && ours != theirs && ours < end && soundsOn(view, c) &&
+          startHeard(view, c, sample))
         heard.at(setBy_[c], view.here(c));
     }
   }
