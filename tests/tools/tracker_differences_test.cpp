@@ -372,6 +372,12 @@ std::vector<RuleCase> ruleCases() {
        {{2, 0, {C4, 1}}, {2, 1, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x28}}, {2, 4, {C4, 1}}},
        {{2, 0, {C4, 1}}, {2, 1, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x30}}, {2, 4, {C4, 1}}},
        nullptr},
+      // A step is heard by how far and how long: late for 40 ms at speed 2, one of 18 dB is
+      // heard, one of 2.5 dB is not.
+      {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x08}}},
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x30}}},
+       setSpeed(2)},
       // Nor where the step is too small to hear: 60 against 64.
       {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
