@@ -266,6 +266,17 @@ std::vector<RuleCase> ruleCases() {
          module.defaultSpeed = 4;
          module.defaultBpm = 180;
        }},
+      // T44 then T32 at speed 8 and 166 bpm: trackers' silence that T44 began lasts its five
+      // effect ticks, three of them into the next row, and T32 changes only the phases after
+      // it; vantor sounds again three ticks (45 ms) before trackers do. The note after ends
+      // the tremor in both.
+      {"Txy (tremor): 2 cells (order 1 row 0 channel 3, order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x44}}, {1, 3, {0, 0, 0, 0x1D, 0x32}}, {2, 3, {C4, 1}}},
+       {{0, 3, {C4, 1, 0x10, 0x1D, 0x44}}, {1, 3, {0, 0, 0, 0x1D, 0x32}}, {2, 3, {C4, 1}}},  // at volume 0
+       [](xm::XmModule& module) {
+         module.defaultSpeed = 8;
+         module.defaultBpm = 166;
+       }},
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
        {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
