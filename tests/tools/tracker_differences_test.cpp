@@ -908,6 +908,13 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[0].samples[0].relativeNote = 4;
        },
        [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = 8; }},
+      // 1FF from C-4 on the Amiga table passes period 56 on the row's second effect tick:
+      // vantor's note sounds on at the stop, trackers' falls silent. Near miss: instrument 3's
+      // sample has ended before the slide, in both.
+      {"1xx past period 56 on the Amiga frequency table: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x1, 0xFF}}},
+       {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0, 0x1, 0xFF}}},
+       [](xm::XmModule& module) { module.flags = 0; }},
       // On the Amiga table vantor's vibrato rises where trackers' falls: 4x8 lies 50 cents either
       // way at C-4 and is heard; 4x1, a few cents, is not; on the linear table the two agree.
       {"vibrato (4xy, 6xy, Bx) on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
