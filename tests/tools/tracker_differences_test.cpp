@@ -909,11 +909,11 @@ std::vector<RuleCase> ruleCases() {
        },
        [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = 8; }},
       // 1FF from C-4 on the Amiga table passes period 56 on the row's second effect tick:
-      // vantor's note sounds on at the stop, trackers' falls silent. Near miss: instrument 3's
-      // sample has ended before the slide, in both.
+      // vantor's note sounds on at the stop, trackers' falls silent; the 101 of the note
+      // before is not named. Near miss: instrument 3's sample has ended before, in both.
       {"1xx past period 56 on the Amiga frequency table: 1 cell (order 1 row 2 channel 3) — ",
-       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0x1, 0xFF}}},
-       {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0, 0x1, 0xFF}}},
+       {{0, 3, {C4, 1, 0, 0x1, 0x01}}, {2, 3, {C4, 1, 0, 0x1, 0xFF}}},
+       {{0, 3, {C4, 3, 0, 0x1, 0x01}}, {2, 3, {C4, 3, 0, 0x1, 0xFF}}},
        [](xm::XmModule& module) { module.flags = 0; }},
       // On the Amiga table vantor's vibrato rises where trackers' falls: 4x8 lies 50 cents either
       // way at C-4 and is heard; 4x1, a few cents, is not; on the linear table the two agree.
@@ -959,6 +959,12 @@ std::vector<RuleCase> ruleCases() {
       {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        {{0, 3, {C4, 1, 0x10, 0x1D, 0x11}}, {2, 3, {0, 1}}, {3, 3, {0, 0, 0, 0x1D, 0xF0}}},
+       setSpeed(5)},
+      // T10 at volume 0 leaves trackers' count in a sounding phase; the next note's instrument
+      // number starts the count again from silence, so TFF sounds through its row in both.
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       {{0, 3, {C4, 1, 0x10, 0x1D, 0x10}}, {2, 3, {C4, 1, 0, 0x1D, 0xFF}}},
        setSpeed(5)},
       // Cxx with a key-off note: trackers set the volume after the key-off, vantor keeps silent.
       {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 2 channel 3) — ",
