@@ -266,6 +266,17 @@ std::vector<RuleCase> ruleCases() {
          module.defaultSpeed = 4;
          module.defaultBpm = 180;
        }},
+      // T44 then T32 at speed 8 and 166 bpm: trackers' silence that T44 began lasts its five
+      // effect ticks, three of them into the next row, and T32 changes only the phases after
+      // it; vantor sounds again three ticks (45 ms) before trackers do. The note after ends
+      // the tremor in both.
+      {"Txy (tremor): 2 cells (order 1 row 0 channel 3, order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x44}}, {1, 3, {0, 0, 0, 0x1D, 0x32}}, {2, 3, {C4, 1}}},
+       {{0, 3, {C4, 1, 0x10, 0x1D, 0x44}}, {1, 3, {0, 0, 0, 0x1D, 0x32}}, {2, 3, {C4, 1}}},  // at volume 0
+       [](xm::XmModule& module) {
+         module.defaultSpeed = 8;
+         module.defaultBpm = 166;
+       }},
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
        {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
@@ -909,6 +920,13 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[0].samples[0].relativeNote = 4;
        },
        [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = 8; }},
+      // 1FF from C-4 on the Amiga table passes period 56 on the row's second effect tick:
+      // vantor's note sounds on at the stop, trackers' falls silent; the 101 of the note
+      // before is not named. Near miss: instrument 3's sample has ended before, in both.
+      {"1xx past period 56 on the Amiga frequency table: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1, 0x01}}, {2, 3, {C4, 1, 0, 0x1, 0xFF}}},
+       {{0, 3, {C4, 3, 0, 0x1, 0x01}}, {2, 3, {C4, 3, 0, 0x1, 0xFF}}},
+       [](xm::XmModule& module) { module.flags = 0; }},
       // On the Amiga table vantor's vibrato rises where trackers' falls: 4x8 lies 50 cents either
       // way at C-4 and is heard; 4x1, a few cents, is not; on the linear table the two agree.
       {"vibrato (4xy, 6xy, Bx) on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
@@ -953,6 +971,12 @@ std::vector<RuleCase> ruleCases() {
       {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        {{0, 3, {C4, 1, 0x10, 0x1D, 0x11}}, {2, 3, {0, 1}}, {3, 3, {0, 0, 0, 0x1D, 0xF0}}},
+       setSpeed(5)},
+      // T10 at volume 0 leaves trackers' count in a sounding phase; the next note's instrument
+      // number starts the count again from silence, so TFF sounds through its row in both.
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       {{0, 3, {C4, 1, 0x10, 0x1D, 0x10}}, {2, 3, {C4, 1, 0, 0x1D, 0xFF}}},
        setSpeed(5)},
       // Cxx with a key-off note: trackers set the volume after the key-off, vantor keeps silent.
       {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 2 channel 3) — ",

@@ -1,8 +1,9 @@
 // Tremor counts every tick in vantor, the row's first included, and lasts one tick at a
 // time: the channel sounds again when the effect ends. Trackers count the effect ticks
-// only and hold the state through the row's first tick, and a channel that the tremor
-// left silent stays silent after the effect until the volume is set (in a song another
-// program saved under FastTracker 2's name, one tracker sounds again as vantor does).
+// only, each phase down from the length the Txy in force as it began gave, and hold the
+// state through the row's first tick; a channel that the tremor left silent stays
+// silent after the effect until the volume is set (in a song another program saved
+// under FastTracker 2's name, one tracker sounds again as vantor does).
 // T00 before any other Txy silences vantor's channel on every tick, where trackers sound
 // a tick and rest a tick. Followed beside the replay; heard where the channel sounds in
 // one and not the other for half of 50 ms in a row, or where, over the last tenth of a
@@ -35,7 +36,8 @@ class Tremor : public Rule {
       if (view.rowTick()) {
         // An instrument number restores the volume and restarts the count, as in vantor.
         if (cell.instrument != 0) {
-          trackers.position = 0;
+          trackers.on = false;
+          trackers.left = 0;
           trackers.silent = false;
           trackers.passage.clear();
         }
@@ -43,10 +45,13 @@ class Tremor : public Rule {
         if (tremor && cell.effectParam != 0) trackers.parameter = cell.effectParam;
         if (tremor) trackers.passage.add(view.here(c));
       } else if (tremor) {
-        int on = (trackers.parameter >> 4) + 1;
-        int off = (trackers.parameter & 0x0F) + 1;
-        trackers.silent = trackers.position >= on;
-        if (++trackers.position >= on + off) trackers.position = 0;
+        // Each phase counts down from the length the parameter gave as it began: a new Txy
+        // lengthens or shortens the phases after the one under way, not that one.
+        if (--trackers.left < 0) {
+          trackers.on = !trackers.on;
+          trackers.left = trackers.on ? trackers.parameter >> 4 : trackers.parameter & 0x0F;
+        }
+        trackers.silent = !trackers.on;
       }
       if (!tremor && view.savedBy() == SavedBy::otherAsFastTracker) trackers.silent = false;
       bool silent = tremor && channel.volume + channel.volumeOffset <= 0;
@@ -60,7 +65,8 @@ class Tremor : public Rule {
  private:
   struct Trackers {
     uint8_t parameter;  // the last Txy other than T00
-    uint8_t position;   // effect ticks into the on and off cycle
+    bool on;            // in the phase that sounds
+    int left;           // effect ticks the phase under way lasts after the one just played
     bool silent;        // on the tick just played, or left so by the tremor
     Passage passage;
   };
