@@ -22,9 +22,27 @@ class RetriggerCountedPerRow : public Rule {
     return words;
   }
 
+  // A retrigger in one only, followed within 50 ms by one in the other alone, is the same
+  // restart a tick or two apart: not told from it. Heard once 50 ms pass without it.
   void afterTick(const TickView& view, Heard& heard) override {
     for (int c = 0; c < view.channelCount(); ++c) {
-      if (differs(view, c)) heard.at(view.here(c));
+      Count& count = counts_[c];
+      int alone = differs(view, c);
+      if (count.pendingSide != 0) {
+        count.pendingFrames += view.song().samplesPerTick;
+        if (count.pendingFrames >= levelHeardFrames) {
+          heard.at(count.pendingCell);
+          count.pendingSide = 0;
+        } else if (alone == -count.pendingSide) {
+          count.pendingSide = 0;
+          continue;
+        }
+      }
+      if (alone != 0 && count.pendingSide == 0) {
+        count.pendingSide = alone;
+        count.pendingFrames = 0;
+        count.pendingCell = view.here(c);
+      }
     }
   }
 
@@ -33,9 +51,14 @@ class RetriggerCountedPerRow : public Rule {
     bool retriggerRow;   // the previous row ran Rxy
     int retriggerTicks;  // ticks since the note or the last retrigger, counted across rows
     bool released;       // a key-off since the last note: each restart starts its fade again
+    int pendingSide;     // a heard retrigger in trackers alone (1) or vantor alone (-1), not yet matched
+    int32_t pendingFrames;
+    CellPosition pendingCell;
   };
 
-  bool differs(const TickView& view, int c) {
+  // 1 where trackers alone retrigger this tick, -1 where vantor alone does, 0 where both
+  // or neither do or the restart would not be heard.
+  int differs(const TickView& view, int c) {
     const NoteCell& cell = view.cell(c);
     const Channel& channel = view.channel(c);
     Count& count = counts_[c];
@@ -46,13 +69,13 @@ class RetriggerCountedPerRow : public Rule {
     if (rowTick && givesNote(cell)) count.released = false;
     if (cell.effect != effect::MultiRetrig) {
       if (rowTick) count.retriggerRow = false;
-      return false;
+      return 0;
     }
     bool counts = !rowTick || (count.retriggerRow && !givesNote(cell));
     if (rowTick) count.retriggerRow = true;
     if (!counts) {
       count.retriggerTicks = 0;
-      return false;
+      return 0;
     }
     bool trackerRetriggers = false;
     if (++count.retriggerTicks >= channel.retrigInterval && channel.retrigInterval != 0) {
@@ -60,14 +83,16 @@ class RetriggerCountedPerRow : public Rule {
       trackerRetriggers = true;
     }
     bool vantorRetriggers = !rowTick && (channel.updateFlags & Trigger);
-    if (trackerRetriggers == vantorRetriggers || !view.played(c)) return false;
+    if (trackerRetriggers == vantorRetriggers || !view.played(c)) return 0;
     // A retrigger is heard where the note it starts again would sound, and its restart
     // sounds otherwise than playing on.
     ChannelSource source = selectSource(view.song(), channel);
-    if (source.sample->length == 0 || channelLevel(channel, view.song()) < silentLevel) return false;
-    return startHeard(view, c, *source.sample) ||
-           (channel.retrigVolumeChange != 0 && channel.retrigVolumeChange != unchangedVolume) ||
-           envelopeMoves(volumeEnvelope(*source.instrument)) || count.released;
+    if (source.sample->length == 0 || channelLevel(channel, view.song()) < silentLevel) return 0;
+    bool restartHeard = startHeard(view, c, *source.sample) ||
+                        (channel.retrigVolumeChange != 0 && channel.retrigVolumeChange != unchangedVolume) ||
+                        envelopeMoves(volumeEnvelope(*source.instrument)) || count.released;
+    if (!restartHeard) return 0;
+    return trackerRetriggers ? 1 : -1;
   }
 
   std::array<Count, channelTableSize> counts_{};
