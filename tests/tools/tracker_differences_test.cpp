@@ -398,11 +398,16 @@ std::vector<RuleCase> ruleCases() {
        {{2, 0, {C4, 1}}, {2, 1, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x30}}, {2, 4, {C4, 1}}},
        nullptr},
       // A step is heard by how far and how long: late for 40 ms at speed 2, one of 18 dB is
-      // heard, one of 2.5 dB is not.
+      // heard, one of 3.1 dB is not (it would need 3.2 dB); for a row of 6 ticks at 255 bpm
+      // (59 ms), one of 2.9 dB is.
       {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x08}}},
-       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x30}}},
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x2D}}},
        setSpeed(2)},
+      {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x2E}}},
+       {{0, 2, {C4, 1}}, {2, 0, {0, 0, 0, 0x10, 0x2E}}},
+       [](xm::XmModule& module) { module.defaultBpm = 255; }},
       // Nor where the step is too small to hear: 60 against 64.
       {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
