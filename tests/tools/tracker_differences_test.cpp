@@ -211,6 +211,17 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[3].volumeEnvelope.type = 0;
        },
        [](xm::XmModule& module) { module.instruments[3].samples[0].volume = 48; }},
+      // Channel 3 at 13 against trackers' 27 stays 6 dB apart while 12 dB below two loud
+      // channels beside it (27/64 squared is more than a sixteenth of 2); a third loud one
+      // takes it below 12 dB, where its change is lost among them.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 0, {C4, 2}}, {2, 1, {C4, 2}}, {2, 3, {0, 4}}},
+       {{0, 3, {C4, 1}}, {2, 0, {C4, 2}}, {2, 1, {C4, 2}}, {2, 2, {C4, 2}}, {2, 3, {0, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[0].samples[0].volume = 27;
+         module.instruments[3].samples[0].volume = 13;
+         module.instruments[3].volumeEnvelope.type = 0;
+       }},
       // With a key-off in the row, vantor fades at instrument 5's rate, trackers at 4's: 8 ticks
       // to silence against 64. Near miss: rates a tick apart, until a new note a row later ends
       // the fade in both.
@@ -266,6 +277,28 @@ std::vector<RuleCase> ruleCases() {
          module.defaultSpeed = 4;
          module.defaultBpm = 180;
        }},
+      // At 250 bpm a tick lasts 441 frames and the tenth of a second looked at holds ten.
+      // T19 at speed 14 sounds on ticks 0-1 and 12-13 in vantor, 0-2 and 13 in trackers:
+      // over the ten ticks up to 12, vantor sounds on one, trackers on none. T18's lone ticks
+      // apart (2, 11 and 13) weigh the same in both over the ten up to each.
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x19}}},
+       {{0, 3, {C4, 1, 0, 0x1D, 0x18}}},
+       [](xm::XmModule& module) {
+         module.defaultSpeed = 14;
+         module.defaultBpm = 250;
+       }},
+      // The first tremor where the song starts with it: the share is taken over the ticks
+      // played so far, and at speed 6 vantor's silent tick 2 leaves it two of three against
+      // trackers' three.
+      {"Txy (tremor): 1 cell (order 0 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       [](xm::XmModule& module) {
+         module.orders = {1};
+         module.defaultSpeed = 5;
+       },
+       setSpeed(6)},
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
        {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
@@ -783,6 +816,22 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
        {{0, 3, {C4, 1, 0, 0x4, 0x41}}, {1, 3, {0, 0, 0xB0}}},
        nullptr},
+      // Nor where the note is 24 dB below another: its pitch is not followed.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 0, {C4, 2}}, {0, 3, {C4, 1, 0x14, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       nullptr},
+      // A later 41 leaves trackers' depth at 1 too.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x48}}, {2, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x48}}, {1, 3, {0, 0, 0, 0x4, 0x41}}, {2, 3, {0, 0, 0xB0}}},
+       nullptr},
+      // At speed 5 a vibrato of speed 1 reaches a third of its swing by the B0's last tick:
+      // 12 periods at depth 3, 19 cents; 8 at depth 2.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x13}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x12}}, {1, 3, {0, 0, 0xB0}}},
+       setSpeed(5)},
       // At speed 4 the B0 row's vibrato lasts 60 ms; at speed 3, 40 ms, too short to follow.
       {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
@@ -828,6 +877,22 @@ std::vector<RuleCase> ruleCases() {
                                                  .type = 7};
        },
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.sustainPoint = 1; }},
+      // Where the loop holds one level and the points after it fall over seconds, trackers'
+      // slow fall stays within 2.5 dB of vantor's loop until the song ends.
+      {"a key-off under a volume envelope whose loop ends at its sustain point: 1 cell (order 1 row 2 "
+       "channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 32}, {12, 64}, {30, 0}},
+                                                 .sustainPoint = 2,
+                                                 .loopStart = 0,
+                                                 .loopEnd = 2,
+                                                 .type = 7};
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope.points = {{0, 64}, {6, 64}, {12, 64}, {400, 0}};
+       }},
       // Instrument 2's number sets vantor's volume from its sample, 32, where trackers set the
       // playing sample's 64: 6 dB. Near miss: 52, under 2 dB.
       {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
