@@ -877,22 +877,20 @@ std::vector<RuleCase> ruleCases() {
                                                  .type = 7};
        },
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.sustainPoint = 1; }},
-      // Where the loop holds one level and the points after it fall over seconds, trackers'
-      // slow fall stays within 2.5 dB of vantor's loop until the song ends.
+      // After a loop that holds 64, trackers fall from its end to 0 in 36 ticks, heard before
+      // the song ends; falling in 388, they stay within 2.5 dB of vantor's loop until then.
       {"a key-off under a volume envelope whose loop ends at its sustain point: 1 cell (order 1 row 2 "
        "channel 3) — ",
        {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
        {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
        [](xm::XmModule& module) {
-         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 32}, {12, 64}, {30, 0}},
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 64}, {12, 64}, {48, 0}, {1000, 0}},
                                                  .sustainPoint = 2,
                                                  .loopStart = 0,
                                                  .loopEnd = 2,
                                                  .type = 7};
        },
-       [](xm::XmModule& module) {
-         module.instruments[3].volumeEnvelope.points = {{0, 64}, {6, 64}, {12, 64}, {400, 0}};
-       }},
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[3].x = 400; }},
       // Instrument 2's number sets vantor's volume from its sample, 32, where trackers set the
       // playing sample's 64: 6 dB. Near miss: 52, under 2 dB.
       {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
@@ -954,9 +952,10 @@ std::vector<RuleCase> ruleCases() {
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].y = 16; }},
       // At the top of the Amiga table vantor drops the period's fraction: realNote 97 lies at
       // 100.99 and plays at 100, 17 cents sharp; with finetune 8 it lies at 100.63, 11 cents.
+      // The 102 after it slides away from the note's period, which only the note's own is judged by.
       {"a note at the top of the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
-       {{0, 3, {A7, 1}}},
-       {{0, 3, {A7, 1}}},
+       {{0, 3, {A7, 1}}, {1, 3, {0, 0, 0, 0x1, 0x02}}},
+       {{0, 3, {A7, 1}}, {1, 3, {0, 0, 0, 0x1, 0x02}}},
        [](xm::XmModule& module) {
          module.flags = 0;
          module.instruments[0].samples[0].relativeNote = 4;
@@ -984,6 +983,22 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[4].fadeout = 512;
        }},
       // The EB0 parts the two by too little to hear (49 against 64); C20 then sets 32 in both.
+      // EB0 parts the two by 2 (61 against 59), too little to hear; EAF takes both to 64, where
+      // they agree, and the two EB0 after it are named from the EAF, not from the first part.
+      {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 3 channel 3, order 1 row 4 channel "
+       "3, order 1 row 5 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0xE, 0xB3}},
+        {1, 3, {0, 0, 0, 0xE, 0xA1}},
+        {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xE, 0xAF}},
+        {4, 3, {0, 0, 0, 0xE, 0xB0}},
+        {5, 3, {0, 0, 0, 0xE, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0xE, 0xB3}},
+        {1, 3, {0, 0, 0, 0xE, 0xA1}},
+        {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xE, 0xAF}},
+        {4, 3, {0, 0, 0, 0xE, 0xB0}}},  // one EB0 after the EAF: 49 against 61, 1.9 dB
+       nullptr},
       {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 1 channel 3, order 1 row 2 channel "
        "3, "
        "order 1 row 3 channel 3) — ",
