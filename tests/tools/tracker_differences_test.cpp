@@ -850,6 +850,17 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 2, 0xF1}}},
        {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 0, 0xF1}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].volume = 32; }},
+      // At the top of the Amiga table a period is 17 cents: after 101 trackers stay a step
+      // above the note, where vantor slides back to it; without the 101 both stay on it.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {A7, 1}}, {1, 3, {0, 0, 0, 0x1, 0x01}}, {2, 3, {0, 0, 0, 0x3, 0x08}}},
+       {{0, 3, {A7, 1}}, {2, 3, {0, 0, 0, 0x3, 0x08}}},
+       [](xm::XmModule& module) {
+         module.flags = 0;
+         module.instruments[0].samples[0].relativeNote = 4;
+         module.instruments[0].samples[0].finetune = 8;
+       }},
       // The same down, by 2xx.
       {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
        "— ",
