@@ -697,6 +697,12 @@ std::vector<RuleCase> ruleCases() {
        [](xm::XmModule& module) {
          module.patterns[0].at(0, 0) = {25, 2};
        }},
+      // C50's 2 dB are heard a row later, where A0F takes trackers' 64 to silence a tick
+      // before vantor's 80.
+      {"Cxx above 64: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0xC, 0x50}}, {1, 3, {0, 0, 0, 0xA, 0x0F}}},
+       {{0, 3, {C4, 1, 0, 0xC, 0x40}}, {1, 3, {0, 0, 0, 0xA, 0x0F}}},
+       nullptr},
       // Under instrument 4's envelope, released from 48 to 24 within the second: half, heard;
       // to 25, not.
       {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
@@ -826,6 +832,21 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x48}}, {2, 3, {0, 0, 0xB0}}},
        {{0, 3, {C4, 1, 0, 0x4, 0x48}}, {1, 3, {0, 0, 0, 0x4, 0x41}}, {2, 3, {0, 0, 0xB0}}},
        nullptr},
+      // Only the effect ticks vibrate: 422 at speed 4 leaves the B0 row at phase 22 of 64,
+      // near the swing's peak (12 periods at depth 2), but its own ticks play 24 to 28, 8
+      // periods; at depth 3, 16.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 4 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x23}},
+        {1, 3, {0, 0, 0, 0x4, 0x23}},
+        {2, 3, {0, 0, 0, 0x4, 0x23}},
+        {3, 3, {0, 0, 0, 0x4, 0x23}},
+        {4, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x22}},
+        {1, 3, {0, 0, 0, 0x4, 0x22}},
+        {2, 3, {0, 0, 0, 0x4, 0x22}},
+        {3, 3, {0, 0, 0, 0x4, 0x22}},
+        {4, 3, {0, 0, 0xB0}}},
+       setSpeed(4)},
       // At speed 5 a vibrato of speed 1 reaches a third of its swing by the B0's last tick:
       // 12 periods at depth 3, 19 cents; 8 at depth 2.
       {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
