@@ -836,16 +836,10 @@ std::vector<RuleCase> ruleCases() {
       // near the swing's peak (12 periods at depth 2), but its own ticks play 24 to 28, 8
       // periods; at depth 3, 16.
       {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 4 channel 3) — ",
-       {{0, 3, {C4, 1, 0, 0x4, 0x23}},
-        {1, 3, {0, 0, 0, 0x4, 0x23}},
-        {2, 3, {0, 0, 0, 0x4, 0x23}},
-        {3, 3, {0, 0, 0, 0x4, 0x23}},
-        {4, 3, {0, 0, 0xB0}}},
-       {{0, 3, {C4, 1, 0, 0x4, 0x22}},
-        {1, 3, {0, 0, 0, 0x4, 0x22}},
-        {2, 3, {0, 0, 0, 0x4, 0x22}},
-        {3, 3, {0, 0, 0, 0x4, 0x22}},
-        {4, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x23}}, {1, 3, {0, 0, 0, 0x4, 0x23}}, {2, 3, {0, 0, 0, 0x4, 0x23}},
+        {3, 3, {0, 0, 0, 0x4, 0x23}}, {4, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x22}}, {1, 3, {0, 0, 0, 0x4, 0x22}}, {2, 3, {0, 0, 0, 0x4, 0x22}},
+        {3, 3, {0, 0, 0, 0x4, 0x22}}, {4, 3, {0, 0, 0xB0}}},
        setSpeed(4)},
       // At speed 5 a vibrato of speed 1 reaches a third of its swing by the B0's last tick:
       // 12 periods at depth 3, 19 cents; 8 at depth 2.
@@ -1019,17 +1013,10 @@ std::vector<RuleCase> ruleCases() {
       // they agree, and the two EB0 after it are named from the EAF, not from the first part.
       {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 3 channel 3, order 1 row 4 channel "
        "3, order 1 row 5 channel 3) — ",
-       {{0, 3, {C4, 1, 0, 0xE, 0xB3}},
-        {1, 3, {0, 0, 0, 0xE, 0xA1}},
-        {2, 3, {0, 0, 0, 0xE, 0xB0}},
-        {3, 3, {0, 0, 0, 0xE, 0xAF}},
-        {4, 3, {0, 0, 0, 0xE, 0xB0}},
-        {5, 3, {0, 0, 0, 0xE, 0xB0}}},
-       {{0, 3, {C4, 1, 0, 0xE, 0xB3}},
-        {1, 3, {0, 0, 0, 0xE, 0xA1}},
-        {2, 3, {0, 0, 0, 0xE, 0xB0}},
-        {3, 3, {0, 0, 0, 0xE, 0xAF}},
-        {4, 3, {0, 0, 0, 0xE, 0xB0}}},  // one EB0 after the EAF: 49 against 61, 1.9 dB
+       {{0, 3, {C4, 1, 0, 0xE, 0xB3}}, {1, 3, {0, 0, 0, 0xE, 0xA1}}, {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xE, 0xAF}}, {4, 3, {0, 0, 0, 0xE, 0xB0}}, {5, 3, {0, 0, 0, 0xE, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0xE, 0xB3}}, {1, 3, {0, 0, 0, 0xE, 0xA1}}, {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xE, 0xAF}}, {4, 3, {0, 0, 0, 0xE, 0xB0}}},  // one EB0 after the EAF: 1.9 dB
        nullptr},
       {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 1 channel 3, order 1 row 2 channel "
        "3, "
