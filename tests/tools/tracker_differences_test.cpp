@@ -192,6 +192,16 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[0].volumeEnvelope = {
              .points = {{0, 64}, {10, 32}, {20, 0}}, .sustainPoint = 1, .type = 3};
        }},
+      // Instrument 4's sample at the right edge lies a quarter of the range (64 steps) from the
+      // playing 191; from 192, less.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 4}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[0].samples[0].panning = 191;
+         module.instruments[3].samples[0].panning = 255;
+       },
+       [](xm::XmModule& module) { module.instruments[0].samples[0].panning = 192; }},
       // Instrument 4's sample at volume 16 is heard against trackers' 64; at 64, only its
       // envelope differs, and one player takes it as vantor does.
       {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
@@ -771,6 +781,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x10, 0xE, 0x50}}},  // a note at volume 0
        nullptr},
       // At speed 3, y plays on the row's third tick: B-7 and 3 reaches above C-8, A-7 and 3 not.
+      // A#7 and 3 semitones lie one above C-8, 2 on it. At speed 1 the x never plays.
+      {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {B7 - 1, 1, 0, 0x0, 0x03}}},
+       {{0, 3, {B7 - 1, 1, 0, 0x0, 0x30}}},
+       nullptr, setSpeed(1)},
       {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {B7, 1, 0, 0x0, 0x03}}},
        {{0, 3, {A7, 1, 0, 0x0, 0x03}}},
@@ -903,6 +918,16 @@ std::vector<RuleCase> ruleCases() {
                                                  .type = 7};
        },
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.sustainPoint = 1; }},
+      // After the key-off vantor loops back to 64 where trackers stay at the sustain's 0; a new
+      // note restarts the envelope in both.
+      {"a key-off under a volume envelope whose loop ends at its sustain point: 1 cell (order 1 row 2 "
+       "channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       {{0, 3, {C4, 4}}, {2, 3, {C4, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {
+             .points = {{0, 64}, {6, 32}, {12, 0}, {30, 0}}, .sustainPoint = 2, .loopEnd = 2, .type = 7};
+       }},
       // After a loop that holds 64, trackers fall from its end to 0 in 36 ticks, heard before
       // the song ends; falling in 388, they stay within 2.5 dB of vantor's loop until then.
       {"a key-off under a volume envelope whose loop ends at its sustain point: 1 cell (order 1 row 2 "
