@@ -319,6 +319,11 @@ std::vector<RuleCase> ruleCases() {
          for (int i = 0; i < 40; ++i) attack[i] = i % 2 ? 100 : -100;
          module.instruments[2].samples[0].values = attack;
        }},
+      // An instrument number alone gives the playing note its volume at once, a tick early.
+      {"ED0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x20}}, {2, 3, {0, 1, 0, 0xE, 0xD0}}},
+       {{0, 3, {C4, 3, 0x20}}, {2, 3, {0, 3, 0, 0xE, 0xD0}}},  // whose sample has ended
+       nullptr},
       {"EDx at or past the speed in a row that EEx lengthens: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0xE, 0xD8}}, {2, 4, {0, 0, 0, 0xE, 0xE1}}},
        {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0xE, 0xD8}}},  // played by none without the EEx
@@ -337,6 +342,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x02}}},
        nullptr},
+      // The same where the envelope sustains at its first point: 64 there, 0 20 ticks later.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x02}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {20, 0}}, .sustainPoint = 0, .type = 3};
+       }},
       // One tick of the note at volume 8 is heard alone, not under three loud channels.
       {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x18, 0x14, 0x01}}},
