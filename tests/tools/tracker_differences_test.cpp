@@ -259,7 +259,11 @@ std::vector<RuleCase> ruleCases() {
        {},
        {},
        [](xm::XmModule& module) { module.patterns[1].headerLength = 10; },
-       [](xm::XmModule& module) { module.patterns[1].headerLength = 9; }},
+       // An empty pattern stored without data is laid out right too.
+       [](xm::XmModule& module) {
+         module.patterns[1].headerLength = 9;
+         module.patterns[0] = xm::XmPattern::withoutData(8);
+       }},
       // At speed 5 trackers count the effect ticks on, on, off, off and stay silent after
       // the row, where vantor sounds again; at speed 6 both end the row sounding, and
       // trackers' gate, a tick later, sounds as long.
