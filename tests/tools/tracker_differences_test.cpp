@@ -374,6 +374,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0x14, 0x00}}},
        {{2, 3, {D4, 1, 0, 0x14, 0x00}}},  // nothing plays before, in either
        nullptr},
+      // Under a volume envelope the K00 with a note is named by this rule alone.
+      {"K00 with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {D4, 4, 0, 0x14, 0x00}}},
+       {{0, 3, {C4, 4}}, {2, 3, {D4, 4}}},
+       nullptr},
       {"a key-off with an instrument number, instrument without volume envelope: 1 cell (order 1 row 2 "
        "channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
