@@ -858,10 +858,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
        {{0, 3, {C4, 1, 0, 0x4, 0x41}}, {1, 3, {0, 0, 0xB0}}},
        nullptr},
-      // Nor where the note is 24 dB below another: its pitch is not followed.
+      // Nor where the note is more than 20 dB below the rest (at 6, beside 60 and 6: their power
+      // is 101 times its own): its pitch is not followed.
       {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
-       {{0, 0, {C4, 2}}, {0, 3, {C4, 1, 0x14, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 0, {C4, 2, 0x4C}}, {0, 1, {C4, 2, 0x16}}, {0, 3, {C4, 1, 0x16, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
        nullptr},
       // A later 41 leaves trackers' depth at 1 too.
       {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 2 channel 3) — ",
