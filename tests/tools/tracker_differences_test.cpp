@@ -206,6 +206,16 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[0].volumeEnvelope = {
              .points = {{0, 64}, {10, 32}, {20, 0}}, .sustainPoint = 1, .type = 3};
        }},
+      // Instrument 4's sample at the right edge lies a quarter of the range (64 steps) from the
+      // playing 191; from 192, less.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 4}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[0].samples[0].panning = 191;
+         module.instruments[3].samples[0].panning = 255;
+       },
+       [](xm::XmModule& module) { module.instruments[0].samples[0].panning = 192; }},
       // Instrument 4's sample at volume 16 is heard against trackers' 64; at 64, only its
       // envelope differs, and one player takes it as vantor does.
       {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
@@ -225,6 +235,17 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[3].volumeEnvelope.type = 0;
        },
        [](xm::XmModule& module) { module.instruments[3].samples[0].volume = 48; }},
+      // Channel 3 at 13 against trackers' 27 stays 6 dB apart while 12 dB below two loud
+      // channels beside it (27/64 squared is more than a sixteenth of 2); a third loud one
+      // takes it below 12 dB, where its change is lost among them.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 0, {C4, 2}}, {2, 1, {C4, 2}}, {2, 3, {0, 4}}},
+       {{0, 3, {C4, 1}}, {2, 0, {C4, 2}}, {2, 1, {C4, 2}}, {2, 2, {C4, 2}}, {2, 3, {0, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[0].samples[0].volume = 27;
+         module.instruments[3].samples[0].volume = 13;
+         module.instruments[3].volumeEnvelope.type = 0;
+       }},
       // With a key-off in the row, vantor fades at instrument 5's rate, trackers at 4's: 8 ticks
       // to silence against 64. Near miss: rates a tick apart, until a new note a row later ends
       // the fade in both.
@@ -252,7 +273,11 @@ std::vector<RuleCase> ruleCases() {
        {},
        {},
        [](xm::XmModule& module) { module.patterns[1].headerLength = 10; },
-       [](xm::XmModule& module) { module.patterns[1].headerLength = 9; }},
+       // An empty pattern stored without data is laid out right too.
+       [](xm::XmModule& module) {
+         module.patterns[1].headerLength = 9;
+         module.patterns[0] = xm::XmPattern::withoutData(8);
+       }},
       // At speed 5 trackers count the effect ticks on, on, off, off and stay silent after
       // the row, where vantor sounds again; at speed 6 both end the row sounding, and
       // trackers' gate, a tick later, sounds as long.
@@ -291,6 +316,28 @@ std::vector<RuleCase> ruleCases() {
          module.defaultSpeed = 8;
          module.defaultBpm = 166;
        }},
+      // At 250 bpm a tick lasts 441 frames and the tenth of a second looked at holds ten.
+      // T19 at speed 14 sounds on ticks 0-1 and 12-13 in vantor, 0-2 and 13 in trackers:
+      // over the ten ticks up to 12, vantor sounds on one, trackers on none. T18's lone ticks
+      // apart (2, 11 and 13) weigh the same in both over the ten up to each.
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x19}}},
+       {{0, 3, {C4, 1, 0, 0x1D, 0x18}}},
+       [](xm::XmModule& module) {
+         module.defaultSpeed = 14;
+         module.defaultBpm = 250;
+       }},
+      // The first tremor where the song starts with it: the share is taken over the ticks
+      // played so far, and at speed 6 vantor's silent tick 2 leaves it two of three against
+      // trackers' three.
+      {"Txy (tremor): 1 cell (order 0 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
+       [](xm::XmModule& module) {
+         module.orders = {1};
+         module.defaultSpeed = 5;
+       },
+       setSpeed(6)},
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
        {{0, 3, {C4, 3}}, {2, 3, {0, 0, 0x30, 0xE, 0xD0}}},
@@ -301,6 +348,11 @@ std::vector<RuleCase> ruleCases() {
          for (int i = 0; i < 40; ++i) attack[i] = i % 2 ? 100 : -100;
          module.instruments[2].samples[0].values = attack;
        }},
+      // An instrument number alone gives the playing note its volume at once, a tick early.
+      {"ED0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x20}}, {2, 3, {0, 1, 0, 0xE, 0xD0}}},
+       {{0, 3, {C4, 3, 0x20}}, {2, 3, {0, 3, 0, 0xE, 0xD0}}},  // whose sample has ended
+       nullptr},
       {"EDx at or past the speed in a row that EEx lengthens: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0xE, 0xD8}}, {2, 4, {0, 0, 0, 0xE, 0xE1}}},
        {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0xE, 0xD8}}},  // played by none without the EEx
@@ -319,6 +371,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x02}}},
        nullptr},
+      // The same where the envelope sustains at its first point: 64 there, 0 20 ticks later.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x02}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {20, 0}}, .sustainPoint = 0, .type = 3};
+       }},
       // One tick of the note at volume 8 is heard alone, not under three loud channels.
       {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x18, 0x14, 0x01}}},
@@ -339,6 +398,11 @@ std::vector<RuleCase> ruleCases() {
       {"K00 with a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0x14, 0x00}}},
        {{2, 3, {D4, 1, 0, 0x14, 0x00}}},  // nothing plays before, in either
+       nullptr},
+      // Under a volume envelope the K00 with a note is named by this rule alone.
+      {"K00 with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {D4, 4, 0, 0x14, 0x00}}},
+       {{0, 3, {C4, 4}}, {2, 3, {D4, 4}}},
        nullptr},
       {"a key-off with an instrument number, instrument without volume envelope: 1 cell (order 1 row 2 "
        "channel 3) — ",
@@ -706,6 +770,12 @@ std::vector<RuleCase> ruleCases() {
        [](xm::XmModule& module) {
          module.patterns[0].at(0, 0) = {25, 2};
        }},
+      // C50's 2 dB are heard a row later, where A0F takes trackers' 64 to silence a tick
+      // before vantor's 80.
+      {"Cxx above 64: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0xC, 0x50}}, {1, 3, {0, 0, 0, 0xA, 0x0F}}},
+       {{0, 3, {C4, 1, 0, 0xC, 0x40}}, {1, 3, {0, 0, 0, 0xA, 0x0F}}},
+       nullptr},
       // Under instrument 4's envelope, released from 48 to 24 within the second: half, heard;
       // to 25, not.
       {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
@@ -774,6 +844,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x10, 0xE, 0x50}}},  // a note at volume 0
        nullptr},
       // At speed 3, y plays on the row's third tick: B-7 and 3 reaches above C-8, A-7 and 3 not.
+      // A#7 and 3 semitones lie one above C-8, 2 on it. At speed 1 the x never plays.
+      {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {B7 - 1, 1, 0, 0x0, 0x03}}},
+       {{0, 3, {B7 - 1, 1, 0, 0x0, 0x30}}},
+       nullptr, setSpeed(1)},
       {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {B7, 1, 0, 0x0, 0x03}}},
        {{0, 3, {A7, 1, 0, 0x0, 0x03}}},
@@ -825,6 +900,32 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
        {{0, 3, {C4, 1, 0, 0x4, 0x41}}, {1, 3, {0, 0, 0xB0}}},
        nullptr},
+      // Nor where the note is more than 20 dB below the rest (at 6, beside 60 and 6: their power
+      // is 101 times its own): its pitch is not followed.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 0, {C4, 2, 0x4C}}, {0, 1, {C4, 2, 0x16}}, {0, 3, {C4, 1, 0x16, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
+       nullptr},
+      // A later 41 leaves trackers' depth at 1 too.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x48}}, {2, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x48}}, {1, 3, {0, 0, 0, 0x4, 0x41}}, {2, 3, {0, 0, 0xB0}}},
+       nullptr},
+      // Only the effect ticks vibrate: 422 at speed 4 leaves the B0 row at phase 22 of 64,
+      // near the swing's peak (12 periods at depth 2), but its own ticks play 24 to 28, 8
+      // periods; at depth 3, 16.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 4 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x23}}, {1, 3, {0, 0, 0, 0x4, 0x23}}, {2, 3, {0, 0, 0, 0x4, 0x23}},
+        {3, 3, {0, 0, 0, 0x4, 0x23}}, {4, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x22}}, {1, 3, {0, 0, 0, 0x4, 0x22}}, {2, 3, {0, 0, 0, 0x4, 0x22}},
+        {3, 3, {0, 0, 0, 0x4, 0x22}}, {4, 3, {0, 0, 0xB0}}},
+       setSpeed(4)},
+      // At speed 5 a vibrato of speed 1 reaches a third of its swing by the B0's last tick:
+      // 12 periods at depth 3, 19 cents; 8 at depth 2.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x13}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x12}}, {1, 3, {0, 0, 0xB0}}},
+       setSpeed(5)},
       // At speed 4 the B0 row's vibrato lasts 60 ms; at speed 3, 40 ms, too short to follow.
       {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
@@ -843,6 +944,17 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 2, 0xF1}}},
        {{0, 3, {C4, 1, 0x20}}, {2, 3, {C4, 0, 0xF1}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].volume = 32; }},
+      // At the top of the Amiga table a period is 17 cents: after 101 trackers stay a step
+      // above the note, where vantor slides back to it; without the 101 both stay on it.
+      {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {A7, 1}}, {1, 3, {0, 0, 0, 0x1, 0x01}}, {2, 3, {0, 0, 0, 0x3, 0x08}}},
+       {{0, 3, {A7, 1}}, {2, 3, {0, 0, 0, 0x3, 0x08}}},
+       [](xm::XmModule& module) {
+         module.flags = 0;
+         module.instruments[0].samples[0].relativeNote = 4;
+         module.instruments[0].samples[0].finetune = 8;
+       }},
       // The same down, by 2xx.
       {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
        "— ",
@@ -870,6 +982,30 @@ std::vector<RuleCase> ruleCases() {
                                                  .type = 7};
        },
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.sustainPoint = 1; }},
+      // After the key-off vantor loops back to 64 where trackers stay at the sustain's 0; a new
+      // note restarts the envelope in both.
+      {"a key-off under a volume envelope whose loop ends at its sustain point: 1 cell (order 1 row 2 "
+       "channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       {{0, 3, {C4, 4}}, {2, 3, {C4, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {
+             .points = {{0, 64}, {6, 32}, {12, 0}, {30, 0}}, .sustainPoint = 2, .loopEnd = 2, .type = 7};
+       }},
+      // After a loop that holds 64, trackers fall from its end to 0 in 36 ticks, heard before
+      // the song ends; falling in 388, they stay within 2.5 dB of vantor's loop until then.
+      {"a key-off under a volume envelope whose loop ends at its sustain point: 1 cell (order 1 row 2 "
+       "channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       {{0, 3, {C4, 4}}, {2, 3, {keyOff}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 64}, {12, 64}, {48, 0}, {1000, 0}},
+                                                 .sustainPoint = 2,
+                                                 .loopStart = 0,
+                                                 .loopEnd = 2,
+                                                 .type = 7};
+       },
+       [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[3].x = 400; }},
       // Instrument 2's number sets vantor's volume from its sample, 32, where trackers set the
       // playing sample's 64: 6 dB. Near miss: 52, under 2 dB.
       {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
@@ -931,9 +1067,10 @@ std::vector<RuleCase> ruleCases() {
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].y = 16; }},
       // At the top of the Amiga table vantor drops the period's fraction: realNote 97 lies at
       // 100.99 and plays at 100, 17 cents sharp; with finetune 8 it lies at 100.63, 11 cents.
+      // The 102 after it slides away from the note's period, which only the note's own is judged by.
       {"a note at the top of the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
-       {{0, 3, {A7, 1}}},
-       {{0, 3, {A7, 1}}},
+       {{0, 3, {A7, 1}}, {1, 3, {0, 0, 0, 0x1, 0x02}}},
+       {{0, 3, {A7, 1}}, {1, 3, {0, 0, 0, 0x1, 0x02}}},
        [](xm::XmModule& module) {
          module.flags = 0;
          module.instruments[0].samples[0].relativeNote = 4;
@@ -968,6 +1105,15 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[4].fadeout = 512;
        }},
       // The EB0 parts the two by too little to hear (49 against 64); C20 then sets 32 in both.
+      // EB0 parts the two by 2 (61 against 59), too little to hear; EAF takes both to 64, where
+      // they agree, and the two EB0 after it are named from the EAF, not from the first part.
+      {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 3 channel 3, order 1 row 4 channel "
+       "3, order 1 row 5 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0xE, 0xB3}}, {1, 3, {0, 0, 0, 0xE, 0xA1}}, {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xE, 0xAF}}, {4, 3, {0, 0, 0, 0xE, 0xB0}}, {5, 3, {0, 0, 0, 0xE, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0xE, 0xB3}}, {1, 3, {0, 0, 0, 0xE, 0xA1}}, {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xE, 0xAF}}, {4, 3, {0, 0, 0, 0xE, 0xB0}}},  // one EB0 after the EAF: 1.9 dB
+       nullptr},
       {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 1 channel 3, order 1 row 2 channel "
        "3, "
        "order 1 row 3 channel 3) — ",
