@@ -1029,6 +1029,15 @@ std::vector<RuleCase> ruleCases() {
        nullptr},
       // At bpm 172 a tick lasts 15 ms: vantor's slide of 14 reaches 0 on the row's fifth tick,
       // while trackers' still sounds at 5, before the steps apart have lasted 50 ms.
+      // Ex slides the panning right: at speed 2 by 30 a row in vantor, 15 in trackers, from
+      // hard left; 75 apart after five rows is heard, 60 after four is not.
+      {"volume-column slide (6x, 7x, Dx, Ex): 5 cells (order 1 row 1 channel 3, order 1 row 2 channel 3, "
+       "order 1 row 3 channel 3, ...) — ",
+       {{0, 3, {C4, 1, 0xC0}}, {1, 3, {0, 0, 0xEF}}, {2, 3, {0, 0, 0xEF}}, {3, 3, {0, 0, 0xEF}},
+        {4, 3, {0, 0, 0xEF}}, {5, 3, {0, 0, 0xEF}}},
+       {{0, 3, {C4, 1, 0xC0}}, {1, 3, {0, 0, 0xEF}}, {2, 3, {0, 0, 0xEF}}, {3, 3, {0, 0, 0xEF}},
+        {4, 3, {0, 0, 0xEF}}},
+       setSpeed(2)},
       {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {C4, 1, 0x6E}}},
        {{0, 3, {C4, 1, 0x8E}}},  // a fine slide, on the row tick in both
