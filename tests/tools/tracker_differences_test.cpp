@@ -176,6 +176,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
        {{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0, 0xE, 0x90}}},
        nullptr},
+      // A pattern played at two orders: each order's cell is named on its own.
+      {"E90 without a note: 2 cells (order 0 row 2 channel 3, order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
+       {{0, 3, {C4, 1}}, {2, 3, {C4, 1, 0, 0xE, 0x90}}},
+       [](xm::XmModule& module) { module.orders = {1, 1}; }},
       // Volume 32 until the delayed note sets the sample's 64.
       {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
