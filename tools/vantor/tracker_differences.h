@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <ranges>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -90,6 +91,9 @@ class TickView {
   bool rowTick() const { return rowTick_; }
   int tickInRow() const { return tickInRow_; }  // 0 on the row tick, counting on through a pattern delay
   int channelCount() const;
+  // The channels the song plays, for a rule's loop: a bound of its own would be one more
+  // place to read past the channel tables.
+  auto channelIndices() const { return std::views::iota(0, channelCount()); }
   const Channel& channel(int c) const { return channels[c]; }
   const NoteCell& cell(int c) const;
   const ChannelBefore& before(int c) const { return before_[c]; }

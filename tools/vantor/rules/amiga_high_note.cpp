@@ -35,7 +35,7 @@ class AmigaHighNote : public Rule {
   void afterTick(const TickView& view, Heard& heard) override {
     Song& song = view.song();
     if (song.flags & LinearFrequencyTable) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const Channel& channel = view.channel(c);
       if ((channel.updateFlags & Trigger) && givesNote(view.cell(c))) note_[c] = view.here(c);
       if (!note_[c] || channel.period != channel.notePeriod || channel.periodOffset != 0 || channel.period <= 0)

@@ -25,7 +25,7 @@ class ArpeggioAboveTop : public Rule {
     if (!view.rowTick()) return;
     const Song& song = view.song();
     int rowTicks = song.speed + song.patternDelayTicks;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect != effect::Arpeggio || cell.effectParam == 0) continue;
       const Channel& channel = view.channel(c);

@@ -24,7 +24,7 @@ class ArpeggioAfterPortamento : public Rule {
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     const Song& song = view.song();
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect != effect::Arpeggio || cell.effectParam == 0 || song.speed + song.patternDelayTicks < 2)
         continue;

@@ -48,7 +48,7 @@ class ArpeggioOrder : public Rule {
     const Song& song = view.song();
     if (song.samplesPerTick < stepHeardFrames) return;
     int rowTicks = song.speed + song.patternDelayTicks;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect != effect::Arpeggio || cell.effectParam == 0) continue;
       const Channel& channel = view.channel(c);

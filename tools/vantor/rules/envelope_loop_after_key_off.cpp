@@ -44,7 +44,7 @@ class EnvelopeLoopAfterKeyOff : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     const Song& song = view.song();
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const Channel& channel = view.channel(c);
       Trackers& trackers = trackers_[c];
       if (!channel.keyOff) {

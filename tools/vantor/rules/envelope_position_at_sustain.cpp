@@ -21,7 +21,7 @@ class EnvelopePositionAtSustain : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect != effect::SetEnvelopePosition) continue;
       const Channel& channel = view.channel(c);

@@ -18,7 +18,7 @@ class EnvelopePositionWithPanning : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const Channel& channel = view.channel(c);
       const Instrument& instrument = *selectSource(view.song(), channel).instrument;
       if (view.cell(c).effect == effect::SetEnvelopePosition && envelopeMoves(panningEnvelope(instrument)) &&

@@ -19,7 +19,7 @@ class FineVolumeSlideMemory : public Rule {
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       Trackers& trackers = trackers_[c];

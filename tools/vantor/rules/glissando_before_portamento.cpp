@@ -18,7 +18,7 @@ class GlissandoBeforePortamento : public Rule {
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       Glissando& glissando = glissando_[c];
       if (view.rowTick()) {

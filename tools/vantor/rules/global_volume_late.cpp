@@ -33,7 +33,7 @@ class GlobalVolumeLate : public Rule {
     // Channels are worked out from left to right; each takes the global volume as the
     // effects up to and including its own left it.
     int32_t global = before_;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       int32_t was = global;
       if (view.rowTick() && cell.effect == effect::SetGlobalVolume)
@@ -46,7 +46,7 @@ class GlobalVolumeLate : public Rule {
     before_ = song.globalVolume;
     // Every channel still at the old global volume differs at once: together they move the mix.
     MixLevels levels = mixLevels(view);
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const Channel& channel = view.channel(c);
       if (used_[c] == song.globalVolume || !soundsOn(view, c)) continue;
       int32_t volume = channel.volume + channel.volumeOffset;
@@ -55,13 +55,13 @@ class GlobalVolumeLate : public Rule {
           channelLevel(volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume, song.globalVolume);
     }
     double vantorMix = 0, trackersMix = 0;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       vantorMix += levels.vantor[c] * levels.vantor[c];
       trackersMix += levels.trackers[c] * levels.trackers[c];
     }
     if (mixHeard(song.samplesPerTick, vantorMix, trackersMix)) heard.at(changedBy_);
     // A voice that steps forward or back against the others while the mix moves less.
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       double vantor = levels.vantor[c], trackers = levels.trackers[c];
       if (vantor != trackers && ownChangeHeard(vantor, trackers, vantorMix - vantor * vantor))
         recordLevel(heard, changedBy_, vantor, trackers);

@@ -35,7 +35,7 @@ class GlobalVolumeSlideMemory : public Rule {
     if (view.rowTick()) {
       readRow(view);
     } else {
-      for (int c = 0; c < view.channelCount(); ++c) {
+      for (int c : view.channelIndices()) {
         if (view.cell(c).effect == effect::GlobalVolumeSlide) trackers_ = slid(*trackers_, own_[c]);
       }
     }
@@ -51,7 +51,7 @@ class GlobalVolumeSlideMemory : public Rule {
       return;
     }
     double vantorMix = 0, trackersMix = 0;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       if (!soundsOn(view, c)) continue;
       const Channel& channel = view.channel(c);
       double vantor = channelLevel(channel, song);
@@ -72,7 +72,7 @@ class GlobalVolumeSlideMemory : public Rule {
   void readRow(const TickView& view) {
     const Song& song = view.song();
     std::optional<CellPosition> sliding[channelTableSize];
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect == effect::SetGlobalVolume) trackers_ = std::min<int32_t>(cell.effectParam, 64);
       if (cell.effect != effect::GlobalVolumeSlide) continue;
@@ -82,7 +82,7 @@ class GlobalVolumeSlideMemory : public Rule {
       }
       sliding[c] = view.here(c);
     }
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       if (!sliding[c] || own_[c] == song.globalVolumeSlideMemory) continue;
       if (setBy_) passage_.add(*setBy_);
       passage_.add(*sliding[c]);

@@ -32,10 +32,10 @@ class InstrumentWithoutNote : public Rule {
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
-    for (int c = 0; c < view.channelCount(); ++c) followFadeout(view, c, heard);
+    for (int c : view.channelIndices()) followFadeout(view, c, heard);
     if (!view.rowTick()) return;
     Song& song = view.song();
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       followLaterKeyOff(view, c);

@@ -43,7 +43,7 @@ class KeyOffEffectDelayed : public Rule {
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     const Song& song = view.song();
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect != effect::KeyOff || cell.effectParam == 0 || cell.note == keyOffNote) continue;
       const Channel& channel = view.channel(c);

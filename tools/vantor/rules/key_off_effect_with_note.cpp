@@ -24,7 +24,7 @@ class KeyOffEffectWithNote : public Rule {
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     const Song& song = view.song();
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect != effect::KeyOff || cell.effectParam != 0 || !givesNote(cell) ||
           volumeColumnPortamento(cell))

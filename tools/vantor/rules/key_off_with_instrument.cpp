@@ -19,7 +19,7 @@ class KeyOffWithInstrument : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       bool keyOffEffect = cell.effect == effect::KeyOff && cell.effectParam == 0 && cell.note == 0;
       bool keyOffNote = cell.note == rules::keyOffNote && view.savedBy() != SavedBy::otherAsFastTracker;

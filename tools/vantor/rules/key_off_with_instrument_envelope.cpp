@@ -21,7 +21,7 @@ class KeyOffWithInstrumentEnvelope : public Rule {
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       const Envelope envelope = volumeEnvelope(*selectSource(view.song(), channel).instrument);

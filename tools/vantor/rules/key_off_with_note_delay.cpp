@@ -22,7 +22,7 @@ class KeyOffWithNoteDelay : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     const Song& song = view.song();
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (cell.note != keyOffNote || !isExtended(cell, effect::NoteDelay) ||

@@ -23,7 +23,7 @@ class LoopThenNaturalEnd : public Rule {
     const Song& song = view.song();
     if (pending_.active && pending_.order != song.orderPosition) pending_.active = false;
     bool breakOrJump = false;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect == effect::PositionJump || cell.effect == effect::PatternBreak) breakOrJump = true;
       if (isExtended(cell, effect::PatternLoop) && extendedValue(cell) != 0 && view.channel(c).loopCount != 0)

@@ -23,7 +23,7 @@ class NoteBeyondRange : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (!givesNote(cell)) continue;
       const Channel& channel = view.channel(c);

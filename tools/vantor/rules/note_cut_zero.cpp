@@ -16,7 +16,7 @@ class NoteCutZero : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (isExtended(cell, effect::NoteCut) && extendedValue(cell) == 0 && soundsOn(view, c) &&

@@ -22,7 +22,7 @@ class NoteDelayInPatternDelay : public Rule {
     if (view.rowTick() || view.tickInRow() < view.song().speed ||
         view.savedBy() == SavedBy::otherAsFastTracker)
       return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const Channel& channel = view.channel(c);
       if (delayedNoteStartsNow(view, c) && selectSource(view.song(), channel).sample->length > 0)
         heard.at(view.here(c));

@@ -22,7 +22,7 @@ class NoteDelayNewSample : public Rule {
   void afterTick(const TickView& view, Heard& heard) override {
     if (view.rowTick()) return;
     const Song& song = view.song();
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (!delayedNoteStartsNow(view, c) || cell.instrument == 0 || cell.note != 0) continue;

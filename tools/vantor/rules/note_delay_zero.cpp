@@ -19,7 +19,7 @@ class NoteDelayZero : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (!isExtended(cell, effect::NoteDelay) || extendedValue(cell) != 0) continue;
       const Channel& channel = view.channel(c);

@@ -24,7 +24,7 @@ class PortamentoPastTop : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (view.song().flags & LinearFrequencyTable) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       Slide& slide = slides_[c];

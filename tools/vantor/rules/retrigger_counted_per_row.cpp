@@ -25,7 +25,7 @@ class RetriggerCountedPerRow : public Rule {
   // A retrigger in one only, followed within 50 ms by one in the other alone, is the same
   // restart a tick or two apart: not told from it. Heard once 50 ms pass without it.
   void afterTick(const TickView& view, Heard& heard) override {
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       Count& count = counts_[c];
       int alone = differs(view, c);
       if (count.pendingSide != 0) {

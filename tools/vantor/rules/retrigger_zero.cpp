@@ -16,7 +16,7 @@ class RetriggerZero : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (isExtended(cell, effect::Retrigger) && extendedValue(cell) == 0 &&

@@ -115,7 +115,7 @@ inline bool ownChangeHeard(double vantor, double trackers, double others) {
 // mix is taken as the power sum of the levels of the channels that sound.
 inline bool heardInMix(const TickView& view, int channel, double vantor, double trackers) {
   double others = 0;
-  for (int c = 0; c < view.channelCount(); ++c) {
+  for (int c : view.channelIndices()) {
     if (c == channel || !soundsOn(view, c)) continue;
     double level = channelLevel(view.channel(c), view.song());
     others += level * level;
@@ -128,7 +128,7 @@ inline bool heardInMix(const TickView& view, int channel, double vantor, double 
 // silence and no more than 20 dB below the rest of the mix.
 inline bool pitchHeardInMix(const TickView& view, int channel, double level) {
   double others = 0;
-  for (int c = 0; c < view.channelCount(); ++c) {
+  for (int c : view.channelIndices()) {
     if (c == channel || !soundsOn(view, c)) continue;
     double other = channelLevel(view.channel(c), view.song());
     others += other * other;
@@ -163,7 +163,7 @@ struct MixLevels {
 
 inline MixLevels mixLevels(const TickView& view) {
   MixLevels levels;
-  for (int c = 0; c < view.channelCount(); ++c) {
+  for (int c : view.channelIndices()) {
     if (soundsOn(view, c)) levels.vantor[c] = levels.trackers[c] = channelLevel(view.channel(c), view.song());
   }
   return levels;
@@ -173,7 +173,7 @@ inline MixLevels mixLevels(const TickView& view) {
 // move when all of them take trackers' levels together.
 inline bool heardInMix(const TickView& view, int channel, const MixLevels& levels) {
   double vantorMix = 0, trackersMix = 0, others = 0;
-  for (int c = 0; c < view.channelCount(); ++c) {
+  for (int c : view.channelIndices()) {
     vantorMix += levels.vantor[c] * levels.vantor[c];
     trackersMix += levels.trackers[c] * levels.trackers[c];
     if (c != channel) others += levels.vantor[c] * levels.vantor[c];

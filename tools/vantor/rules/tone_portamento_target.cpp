@@ -42,7 +42,7 @@ class TonePortamentoTarget : public Rule {
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
     const Song& song = view.song();
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       bool portamento = isTonePortamentoRow(cell) || volumeColumnPortamento(cell);

@@ -18,7 +18,7 @@ class TremoloRowStart : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const Channel& channel = view.channel(c);
       if (view.cell(c).effect != effect::Tremolo || !soundsOn(view, c)) continue;
       // The tremolo as an effect tick works it out at the phase the channel has reached.

@@ -26,7 +26,7 @@ class VibratoOnAmigaTable : public Rule {
   void afterTick(const TickView& view, Heard& heard) override {
     const Song& song = view.song();
     if (song.flags & LinearFrequencyTable) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       bool vibrato = cell.effect == effect::Vibrato || cell.effect == effect::VibratoVolumeSlide ||

@@ -18,7 +18,7 @@ class VolumeAfterKeyOff : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (cell.instrument != 0 || !channel.keyOff || givesNote(cell)) continue;

@@ -26,7 +26,7 @@ class VolumeColumnPortamentoWithNote : public Rule {
 
   void afterTick(const TickView& view, Heard& heard) override {
     if (!view.rowTick()) return;
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       if (!volumeColumnPortamento(cell) || !givesNote(cell) || isTonePortamentoRow(cell) ||

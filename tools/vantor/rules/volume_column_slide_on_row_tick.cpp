@@ -41,11 +41,11 @@ class VolumeColumnSlideOnRowTick : public Rule {
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
-    for (int c = 0; c < view.channelCount(); ++c) follow(view, c);
+    for (int c : view.channelIndices()) follow(view, c);
     // Channels that slide together move the mix together.
     const Song& song = view.song();
     MixLevels levels = mixLevels(view);
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const Channel& channel = view.channel(c);
       // Also where vantor's slide has reached 0 and trackers' note still sounds.
       if (soundsOn(view, c)) {
@@ -53,7 +53,7 @@ class VolumeColumnSlideOnRowTick : public Rule {
                                           channel.fadeoutVolume, song.globalVolume);
       }
     }
-    for (int c = 0; c < view.channelCount(); ++c) {
+    for (int c : view.channelIndices()) {
       const Channel& channel = view.channel(c);
       const Trackers& trackers = trackers_[c];
       if (!soundsOn(view, c)) continue;
