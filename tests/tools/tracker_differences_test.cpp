@@ -1162,6 +1162,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0xC, 0x20}}},
        {{0, 3, {C4, 1}}, {2, 3, {keyOff, 0, 0, 0xC, 0x00}}},
        nullptr},
+      // At a speed of 0 the whole song runs otherwise: its K03 is not named on its own.
+      {"a default speed of 0: in the header — ",
+       {{0, 3, {C4, 1, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 1}}},
+       setSpeed(0),
+       setSpeed(6)},
       {"more than 32 channels: 33 in the file — ",
        {},
        {},
