@@ -459,6 +459,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
        {{0, 2, {C4, 1}}, {2, 0, {0, 0, 0, 0x10, 0x10}}},
        nullptr},
+      // Under a volume envelope the late step is Gxx's alone, not a held voice of EDx's.
+      {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 2, {C4, 4}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
+       {{0, 2, {C4, 4}}, {2, 0, {0, 0, 0, 0x10, 0x10}}},
+       nullptr},
       // Notes in channels 0 and 1 keep the old global volume for the row, 4 dB each; together
       // they move the mix by 3 dB, beside channel 4's note that takes the new one. G30 moves
       // it by 1.8 dB.
@@ -561,6 +566,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x6F}}},
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x8F}}},  // a fine slide, on the row tick in both
        setSpeed(2)},
+      // From 4, 61 is a step ahead in vantor: 2 against 3. Near misses: with A0F both reach 0 on
+      // the same tick (15 against 16 before); 800 sets the panning in both after D1's step.
+      {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x14}}, {2, 3, {0, 0, 0x61}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0x61, 0xA, 0x0F}}},
+       nullptr},
+      {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x14}}, {2, 3, {0, 0, 0x61}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xD1, 0x8, 0x00}}},
+       nullptr},
       // A square tremolo at its full height where vantor's row starts; C30 ends it alike.
       {"7xy (tremolo): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
@@ -693,6 +708,11 @@ std::vector<RuleCase> ruleCases() {
       {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 1}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},  // at the sample's volume already
+       nullptr},
+      // Once parted, the next delayed note is named too, though vantor's volume stays at 64.
+      {"EDx without an instrument number: 2 cells (order 1 row 2 channel 3, order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}, {3, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}, {3, 3, {D4, 0, 0, 0xE, 0xD2}}},
        nullptr},
       {"7xy (tremolo) ending: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}},
@@ -858,6 +878,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {B7, 1, 0, 0x0, 0x03}}},
        {{0, 3, {A7, 1, 0, 0x0, 0x03}}},
        setSpeed(3)},
+      // At speed 2 only x plays, on the row's second tick.
+      {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {B7 - 1, 1, 0, 0x0, 0x30}}},
+       {{0, 3, {B7 - 1, 1, 0, 0x0, 0x03}}},
+       setSpeed(2)},
       // E50 tunes the note 128 finetune steps down in trackers; the sample's own -108 lies 15.6
       // cents from it, -110 14.1.
       {"E5x (set finetune) with a note: 1 cell (order 1 row 0 channel 3) — ",
@@ -871,6 +896,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {1, 1}}},
        [](xm::XmModule& module) { module.instruments[0].samples[0].relativeNote = -1; },
        [](xm::XmModule& module) { module.instruments[0].samples[0].relativeNote = 0; }},
+      // A note without an instrument number plays at the channel's volume in trackers: at 1 it
+      // is heard, at 0 not. ED0 likewise.
+      {"a note beyond C-0..A#9 through the sample's relative note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x11}}, {2, 3, {B7, 0}}},
+       {{0, 3, {C4, 1, 0x10}}, {2, 3, {B7, 0}}},
+       [](xm::XmModule& module) { module.instruments[0].samples[0].relativeNote = 24; }},
+      {"ED0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x11}}, {2, 3, {D4, 0, 0, 0xE, 0xD0}}},
+       {{0, 3, {C4, 1, 0x10}}, {2, 3, {D4, 0, 0, 0xE, 0xD0}}},
+       nullptr},
       // ED0 holds the voice through the row while the envelope falls beneath it (64 to 0 in 20
       // ticks); where it holds still at its sustain point, nothing moves.
       {"EDx under a volume envelope: 1 cell (order 1 row 1 channel 3) — ",
@@ -931,6 +966,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x13}}, {1, 3, {0, 0, 0xB0}}},
        {{0, 3, {C4, 1, 0, 0x4, 0x12}}, {1, 3, {0, 0, 0xB0}}},
        setSpeed(5)},
+      // At speed 4 it reaches phase 5 of 64: 8 periods at depth 3 (12 cents), 12 at depth 4.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x4, 0x14}}, {1, 3, {0, 0, 0xB0}}},
+       {{0, 3, {C4, 1, 0, 0x4, 0x13}}, {1, 3, {0, 0, 0xB0}}},
+       setSpeed(4)},
       // At speed 4 the B0 row's vibrato lasts 60 ms; at speed 3, 40 ms, too short to follow.
       {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
@@ -1097,6 +1137,15 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1, 0x01}}, {2, 3, {C4, 1, 0, 0x1, 0xFF}}},
        {{0, 3, {C4, 3, 0, 0x1, 0x01}}, {2, 3, {C4, 3, 0, 0x1, 0xFF}}},
        [](xm::XmModule& module) { module.flags = 0; }},
+      // At speed 3, 1D0 takes C-4 from period 1712 past 56 on its second tick; 1CF lands on 56
+      // in both, and the note sounds on there alike.
+      {"1xx past period 56 on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1, 0xD0}}},
+       {{0, 3, {C4, 1, 0, 0x1, 0xCF}}},
+       [](xm::XmModule& module) {
+         module.flags = 0;
+         module.defaultSpeed = 3;
+       }},
       // On the Amiga table vantor's vibrato rises where trackers' falls: 4x8 lies 50 cents either
       // way at C-4 and is heard; 4x1, a few cents, is not; on the linear table the two agree.
       {"vibrato (4xy, 6xy, Bx) on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
@@ -1128,6 +1177,15 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0xE, 0xB3}}, {1, 3, {0, 0, 0, 0xE, 0xA1}}, {2, 3, {0, 0, 0, 0xE, 0xB0}},
         {3, 3, {0, 0, 0, 0xE, 0xAF}}, {4, 3, {0, 0, 0, 0xE, 0xB0}}},  // one EB0 after the EAF: 1.9 dB
        nullptr},
+      // From 16: EB4, EA2, then EB0 parts the two (12 against 10); a second EB0 takes them to 10
+      // against 6, heard; EB3 in its place to 9 against 7, not heard.
+      {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 1 channel 3, order 1 row 2 channel "
+       "3, order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1, 0x20, 0xE, 0xB4}}, {1, 3, {0, 0, 0, 0xE, 0xA2}}, {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xE, 0xB0}}},
+       {{0, 3, {C4, 1, 0x20, 0xE, 0xB4}}, {1, 3, {0, 0, 0, 0xE, 0xA2}}, {2, 3, {0, 0, 0, 0xE, 0xB0}},
+        {3, 3, {0, 0, 0, 0xE, 0xB3}}},
+       nullptr},
       {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 1 channel 3, order 1 row 2 channel "
        "3, "
        "order 1 row 3 channel 3) — ",
@@ -1142,9 +1200,9 @@ std::vector<RuleCase> ruleCases() {
        nullptr},
       // ED8 never comes at speed 6, in either: the new sample's tuning is never heard.
       {"EDx with an instrument number of another tuning, without a note: 1 cell (order 1 row 2 channel 3) — ",
-       {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
-       {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD8}}},
-       [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; }},
+       {{0, 3, {C4, 2}}, {2, 3, {0, 1, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 2}}, {2, 3, {0, 1, 0, 0xE, 0xD8}}},
+       [](xm::XmModule& module) { module.instruments[0].samples[0].relativeNote = 12; }},
       // The tremor on a note at volume 0 is heard nowhere; the instrument number gives it the
       // sample's volume again and restarts the count, and TF0 sounds through the row in both.
       {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
