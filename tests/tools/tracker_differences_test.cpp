@@ -459,11 +459,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
        {{0, 2, {C4, 1}}, {2, 0, {0, 0, 0, 0x10, 0x10}}},
        nullptr},
-      // Under a volume envelope the late step is Gxx's alone, not a held voice of EDx's.
+      // Under a volume envelope the late step, a tick of 62 ms at 40 bpm, is Gxx's alone, not a
+      // held voice of EDx's.
       {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
        {{0, 2, {C4, 4}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
        {{0, 2, {C4, 4}}, {2, 0, {0, 0, 0, 0x10, 0x10}}},
-       nullptr},
+       [](xm::XmModule& module) { module.defaultBpm = 40; }},
       // Notes in channels 0 and 1 keep the old global volume for the row, 4 dB each; together
       // they move the mix by 3 dB, beside channel 4's note that takes the new one. G30 moves
       // it by 1.8 dB.
