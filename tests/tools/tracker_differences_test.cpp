@@ -399,6 +399,18 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
        nullptr,
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.points[2].x = 400; }},
+      // At 4 bpm a tick lasts 0.6 s, one tick in a second: a fadeout of 16384 (a step of 32768
+      // of 65536) halves the note within it, one of 10000 only in the second tick (the envelope
+      // falls for seconds).
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
+       [](xm::XmModule& module) {
+         module.defaultBpm = 4;
+         module.instruments[3].volumeEnvelope.points[2].x = 400;
+         module.instruments[3].fadeout = 16384;
+       },
+       [](xm::XmModule& module) { module.instruments[3].fadeout = 10000; }},
       // Trackers' key-off of the playing note takes the instrument number's volume and sounds on.
       {"K00 with a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {D4, 1, 0, 0x14, 0x00}}},
@@ -538,6 +550,21 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x80}}, {1, 3, {0, 0, 0, 0x11, 0x05}}},
        {{0, 2, {C4, 4}}, {1, 0, {0, 0, 0, 0x11, 0x05}}, {1, 3, {0, 0, 0, 0x11, 0x05}}},
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // At speed 8 from G04, channel 3's H10 takes both to 11. Then H40 beside H00: vantor slides
+      // by 8 a tick, trackers by 4 + 1, to 64 against 46. H20 beside it: to 39 against 32, not
+      // heard. G50 then sets 64 in both, and the H09 after it slides both alike.
+      {"Hxy or H00 after an Hxy in another channel: 2 cells (order 1 row 1 channel 0, order 1 row 1 channel "
+       "3) — ",
+       {{0, 2, {C4, 4}}, {0, 0, {0, 0, 0, 0x10, 0x04}}, {0, 3, {0, 0, 0, 0x11, 0x10}},
+        {1, 0, {0, 0, 0, 0x11, 0x40}}, {1, 3, {0, 0, 0, 0x11, 0x00}}, {2, 0, {0, 0, 0, 0x10, 0x50}},
+        {3, 0, {0, 0, 0, 0x11, 0x09}}},
+       {{0, 2, {C4, 4}}, {0, 0, {0, 0, 0, 0x10, 0x04}}, {0, 3, {0, 0, 0, 0x11, 0x10}},
+        {1, 0, {0, 0, 0, 0x11, 0x20}}, {1, 3, {0, 0, 0, 0x11, 0x00}}, {2, 0, {0, 0, 0, 0x10, 0x50}},
+        {3, 0, {0, 0, 0, 0x11, 0x09}}},
+       [](xm::XmModule& module) {
+         module.defaultSpeed = 8;
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {200, 0}}, .type = 1};
+       }},
       {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
@@ -604,6 +631,25 @@ std::vector<RuleCase> ruleCases() {
          module.defaultBpm = 60;
        },
        [](xm::XmModule& module) { module.defaultBpm = 125; }},
+      // Orders that agree on every tick of the row: at speed 2 both play x on its second tick;
+      // at speed 4, 07 plays the note, 7, the note in both (37 plays 3 first in vantor).
+      {"0xy (arpeggio): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x0, 0x37}}},
+       {{0, 3, {C4, 1, 0, 0x0, 0x37}}},
+       [](xm::XmModule& module) {
+         module.tracker = "OpenMPT 1.31.06.00";
+         module.defaultBpm = 60;
+         module.defaultSpeed = 3;
+       },
+       setSpeed(2)},
+      {"0xy (arpeggio): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x0, 0x37}}},
+       {{0, 3, {C4, 1, 0, 0x0, 0x07}}},
+       [](xm::XmModule& module) {
+         module.tracker = "OpenMPT 1.31.06.00";
+         module.defaultBpm = 60;
+         module.defaultSpeed = 4;
+       }},
       // B-7 and 3 semitones is two above C-8; A-7 and 3 reaches it.
       {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {B7, 1, 0, 0x0, 0x30}}},
@@ -700,12 +746,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x10}}},
        nullptr},
+      // At volume 1 under a global volume of 41 the note lies just above -40 dB (41 / 4096);
+      // under 40, just below.
       {"a key-off with an instrument number, instrument without volume envelope: 1 cell (order 1 row 2 "
        "channel 3) — ",
-       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
-       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
-       nullptr,
-       [](xm::XmModule& module) { module.instruments[0].samples[0].volume = 0; }},
+       {{0, 0, {0, 0, 0, 0x10, 0x29}}, {0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
+       {{0, 0, {0, 0, 0, 0x10, 0x28}}, {0, 3, {C4, 1}}, {2, 3, {0, 1, 0, 0x14, 0x00}}},
+       [](xm::XmModule& module) { module.instruments[0].samples[0].volume = 1; }},
       {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 1}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},  // at the sample's volume already
