@@ -926,6 +926,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {B7, 1, 0, 0x0, 0x03}}},
        {{0, 3, {A7, 1, 0, 0x0, 0x03}}},
        setSpeed(3)},
+      // A note at volume 1 beside one at 10 lies 20 dB under it, its pitch still followed;
+      // beside 11, not.
+      {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 0, {C4, 1, 0x1A}}, {0, 3, {B7, 1, 0x11, 0x0, 0x30}}},
+       {{0, 0, {C4, 1, 0x1B}}, {0, 3, {B7, 1, 0x11, 0x0, 0x30}}},
+       nullptr},
       // At speed 2 only x plays, on the row's second tick.
       {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {B7 - 1, 1, 0, 0x0, 0x30}}},
