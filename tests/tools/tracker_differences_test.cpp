@@ -137,6 +137,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
        {{0, 3, {C4, 1}}, {2, 3, {C4, 0, 0xF1}}},  // to the pitch that plays
        nullptr},
+      // F4 reaches E-4 in one tick: at 50 bpm that lasts 50 ms, at 51 bpm 49 ms.
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF4}}},
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF4}}},
+       [](xm::XmModule& module) { module.defaultBpm = 50; },
+       [](xm::XmModule& module) { module.defaultBpm = 51; }},
       {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF4}}},
@@ -376,6 +382,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x02}}},
        nullptr},
+      // K01 starts a release that falls from 64 to 0 in 20 ticks one tick early: at 50 bpm for
+      // 50 ms, heard; at 51 bpm for 49 ms.
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x01}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x01}}},
+       [](xm::XmModule& module) {
+         module.defaultBpm = 50;
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {20, 0}}, .sustainPoint = 0, .type = 3};
+       },
+       [](xm::XmModule& module) { module.defaultBpm = 51; }},
       // The same where the envelope sustains at its first point: 64 there, 0 20 ticks later.
       {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
@@ -1025,12 +1041,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x14}}, {1, 3, {0, 0, 0xB0}}},
        {{0, 3, {C4, 1, 0, 0x4, 0x13}}, {1, 3, {0, 0, 0xB0}}},
        setSpeed(4)},
-      // At speed 4 the B0 row's vibrato lasts 60 ms; at speed 3, 40 ms, too short to follow.
+      // At speed 2 the B0 row vibrates for one tick: at 50 bpm 50 ms, at 51 bpm 49 ms, too short
+      // to follow.
       {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
-       setSpeed(4),
-       setSpeed(3)},
+       [](xm::XmModule& module) {
+         module.defaultSpeed = 2;
+         module.defaultBpm = 50;
+       },
+       [](xm::XmModule& module) { module.defaultBpm = 51; }},
       // At speed 3 trackers end the row one 103 step, 12 periods, further up than vantor: 19
       // cents; a 102 step, 8 periods, 13 cents.
       {"a tone portamento without a note after a note played without one: 1 cell (order 1 row 2 channel 3) "
