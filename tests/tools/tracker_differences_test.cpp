@@ -137,6 +137,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
        {{0, 3, {C4, 1}}, {2, 3, {C4, 0, 0xF1}}},  // to the pitch that plays
        nullptr},
+      // Nor where the note before plays an empty sample: nothing sounds to slide.
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
+       {{0, 3, {C4, 5}}, {2, 3, {E4, 0, 0xF1}}},
+       [](xm::XmModule& module) {
+         module.instruments.push_back(xm::XmInstrument::withSample(xm::XmSample::eightBit({})));
+       }},
       // F4 reaches E-4 in one tick: at 50 bpm that lasts 50 ms, at 51 bpm 49 ms.
       {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF4}}},
@@ -191,6 +198,11 @@ std::vector<RuleCase> ruleCases() {
       {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 1, 0, 0xE, 0xD2}}},
+       nullptr},
+      // A volume column of 0F sets nothing; one of 50 sets the sample's 64 itself.
+      {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0x0F, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0x50, 0xE, 0xD2}}},
        nullptr},
       {"E3x (glissando) before a tone portamento: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
