@@ -286,6 +286,16 @@ std::vector<RuleCase> ruleCases() {
        {},
        [](xm::XmModule& module) { module.instruments[1].samples[0].typeField = 0x21; },
        [](xm::XmModule& module) { module.instruments[1].samples[0].typeField = 0x01; }},
+      // The first three are listed.
+      {"stereo samples: 4 samples (instrument 1 sample 0, instrument 2 sample 0, instrument 3 sample 0, ...) — ",
+       {},
+       {},
+       [](xm::XmModule& module) {
+         for (xm::XmInstrument& instrument : module.instruments) instrument.samples[0].typeField = 0x20;
+       },
+       [](xm::XmModule& module) {
+         for (xm::XmInstrument& instrument : module.instruments) instrument.samples[0].typeField.reset();
+       }},
       {"XM version older than 1.04: 1.03 — ",
        {},
        {},
