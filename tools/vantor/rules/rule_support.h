@@ -213,6 +213,38 @@ inline double centsApart(const Song& song, int32_t a, int32_t b) {
   return std::abs(1200.0 * std::log2(static_cast<double>(a) / b));
 }
 
+// Whether a sample has a pitch to hear out of tune. One that loops repeats its loop; one
+// played once must repeat within its first frames: past the lag where their
+// autocorrelation first falls below zero it rises again to half or more at some lag up to
+// 512 frames (a tone, a falling tone of a drum: 0.7 to 1.0). Noise stays near 0.1: played
+// a quarter tone higher it is the same hiss, a few milliseconds shorter. A sample too short
+// or too smooth to tell counts as one with a pitch.
+constexpr uint32_t pitchFrames = 1024;
+constexpr uint32_t pitchLags = 512;
+
+inline bool pitched(const Sample& sample) {
+  if (sample.loopMode != LoopNone || sample.data == nullptr) return true;
+  uint32_t frames = std::min(sample.length, pitchFrames);
+  double mean = 0;
+  for (uint32_t i = 0; i < frames; ++i) mean += sample.data[i];
+  mean /= std::max(frames, 1u);
+  bool fell = false;
+  for (uint32_t lag = 1; lag < std::min(pitchLags, frames / 2); ++lag) {
+    double product = 0, early = 0, late = 0;
+    for (uint32_t i = 0; i + lag < frames; ++i) {
+      double a = sample.data[i] - mean, b = sample.data[i + lag] - mean;
+      product += a * b;
+      early += a * a;
+      late += b * b;
+    }
+    if (early == 0 || late == 0) continue;
+    double correlation = product / std::sqrt(early * late);
+    if (correlation < 0) fell = true;
+    if (fell && correlation >= 0.5) return true;
+  }
+  return !fell;
+}
+
 // The instrument the channel plays has no volume envelope switched on.
 inline bool withoutVolumeEnvelope(const TickView& view, const Channel& channel) {
   return (selectSource(view.song(), channel).instrument->volumeEnvelopeType & EnvelopeOn) == 0;
