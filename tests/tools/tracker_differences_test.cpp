@@ -207,6 +207,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 1, 0, 0xE, 0xD2}}},
        nullptr},
+      // Under G00 (from the leftmost channel, at once) every channel is silent in both.
+      {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       {{0, 0, {0, 0, 0, 0x10, 0x00}}, {0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       nullptr},
       {"E3x (glissando) before a tone portamento: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
        {{0, 3, {C4, 1}}, {1, 3, E31}, {2, 3, {E4, 0, 0, 0x3, 0x08}}},
@@ -857,6 +862,10 @@ std::vector<RuleCase> ruleCases() {
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
        {{2, 3, {D4, 2, 0, 0xE, 0xD0}}},
        {{2, 3, {D4, 0, 0, 0xE, 0xD0}}},
+       nullptr},
+      {"ED0: 1 cell (order 1 row 2 channel 3) — ",
+       {{2, 3, {D4, 2, 0, 0xE, 0xD0}}},
+       {{0, 0, {0, 0, 0, 0x10, 0x00}}, {2, 3, {D4, 2, 0, 0xE, 0xD0}}},  // under G00
        nullptr},
       // Channel 3 has had no instrument number: trackers have nothing to play, vantor plays D-4
       // with instrument 1 at volume 0 until the instrument number gives it the sample's 64.

@@ -88,6 +88,10 @@ inline bool soundsOn(const TickView& view, int c) {
   return samplePlays(view.channel(c)) && !view.silentAhead(c);
 }
 
+// The song's global volume is 0: every channel is silent, in vantor and in trackers alike,
+// whatever either does with a note.
+inline bool songSilent(const TickView& view) { return view.song().globalVolume <= 0; }
+
 // The row's EDx starts its note (or key-off) on this very tick.
 inline bool delayedNoteStartsNow(const TickView& view, int c) {
   const NoteCell& cell = view.cell(c);
