@@ -15,7 +15,7 @@
 namespace vantor::test {
 namespace {
 
-constexpr uint8_t C4 = 49, D4 = 51, E4 = 53, A7 = 94, B7 = 96, keyOff = 97;
+constexpr uint8_t C4 = 49, D4 = 51, E4 = 53, C6 = 73, A7 = 94, B7 = 96, keyOff = 97;
 
 struct PlacedCell {
   int row;
@@ -595,6 +595,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        attackBeforeLoop(1, 120), attackBeforeLoop(1, 60)},
+      // At C-6 the attack of 500 frames lasts 15 ms, all of it left out from 512 on; from 256
+      // on only its first 8 ms are, and the rest of it plays in both.
+      {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C6, 2}}, {1, 3, {0, 0, 0, 0x9, 0x02}}, {2, 3, {C6, 2}}},
+       {{0, 3, {C6, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C6, 2}}},
+       attackBeforeLoop(1, 500)},
       // At speed 2 vantor slides twice a row, trackers once: 34 against 49.
       {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x6F}}},

@@ -145,13 +145,15 @@ inline bool pitchHeardInMix(const TickView& view, int channel, double level) {
 // another phase. Nor where what plays before its loop (all of it, where it does not
 // loop) is over within 10 ms at the channel's pitch: a start of a cycle or two is not
 // told from the loop after it, while one of 15 ms is heard, also in a mix. Nor where the
-// note starts too quiet to stand out (an envelope that rises from near silence).
+// note starts too quiet to stand out (an envelope that rises from near silence). Where
+// the two starts lie `skipped` frames apart within what plays before the loop, only those
+// frames differ: 10 ms of them or more are heard.
 constexpr int32_t startHeardFrames = 441;  // 10 ms
 
-inline bool startHeard(const TickView& view, int c, const Sample& sample) {
+inline bool startHeard(const TickView& view, int c, const Sample& sample, uint32_t skipped = UINT32_MAX) {
   if (sample.loopMode != LoopNone && sample.loopStart == 0) return false;
   const Channel& channel = view.channel(c);
-  uint32_t beforeLoop = sample.loopMode == LoopNone ? sample.length : sample.loopStart;
+  uint32_t beforeLoop = std::min(skipped, sample.loopMode == LoopNone ? sample.length : sample.loopStart);
   double frequency = playbackFrequency(view.song(), channel.period, channel.periodOffset);
   return static_cast<double>(beforeLoop) * mixRate >= static_cast<double>(startHeardFrames) * frequency &&
          pitchHeardInMix(view, c, channelLevel(channel, view.song()));
