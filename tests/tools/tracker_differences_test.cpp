@@ -15,7 +15,7 @@
 namespace vantor::test {
 namespace {
 
-constexpr uint8_t C4 = 49, D4 = 51, E4 = 53, A7 = 94, B7 = 96, keyOff = 97;
+constexpr uint8_t C4 = 49, D4 = 51, E4 = 53, C6 = 73, A7 = 94, B7 = 96, keyOff = 97;
 
 struct PlacedCell {
   int row;
@@ -108,6 +108,22 @@ auto attackBeforeLoop(int index, uint32_t attack) {
   };
 }
 
+// Instrument `index` plays 4000 values once (480 ms at C-4): a saw of 32, or noise (a
+// drum's hiss, which has no pitch to hear out of tune), tuned by `finetune`.
+auto playedOnce(int index, bool noise, int8_t finetune = 0) {
+  return [index, noise, finetune](xm::XmModule& module) {
+    std::vector<int> values(4000);
+    uint32_t state = 12345;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      state = state * 1103515245u + 12345u;
+      values[i] = noise ? static_cast<int>(state >> 24) - 128 : static_cast<int>(i % 32) * 8 - 128;
+    }
+    xm::XmSample sample = xm::XmSample::eightBit(values);
+    sample.finetune = finetune;
+    module.instruments[static_cast<std::size_t>(index)].samples[0] = sample;
+  };
+}
+
 // At 90 bpm (a tick of 28 ms), where retriggers two ticks apart lie 56 ms apart; besides
 // what `then` does to the song.
 std::function<void(xm::XmModule&)> slowRetriggers(std::function<void(xm::XmModule&)> then, int bpm = 90) {
@@ -154,6 +170,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF4}}},
        nullptr},
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
+       playedOnce(0, false),
+       playedOnce(0, true)},  // noise slides unheard
       // Counted on from the note, the fourth tick after it is tick 2 of row 1; vantor retriggers at tick 4,
       // 56 ms later at 90 bpm (a restart less than 50 ms apart is not told from it).
       // Instrument 1's sample starts with 14 ms before its loop, which each retrigger plays.
@@ -203,6 +224,11 @@ std::vector<RuleCase> ruleCases() {
       {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0x0F, 0xE, 0xD2}}},
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0x50, 0xE, 0xD2}}},
+       nullptr},
+      // Under G00 (from the leftmost channel, at once) every channel is silent in both.
+      {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       {{0, 0, {0, 0, 0, 0x10, 0x00}}, {0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
        nullptr},
       {"E3x (glissando) before a tone portamento: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
        "— ",
@@ -499,6 +525,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {0, 0, 0, 0xE, 0x58}}, {2, 3, {C4, 1}}},
        [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = -128; },
        [](xm::XmModule& module) { module.instruments[0].samples[0].finetune = 0; }},
+      // The same, of a sample played once: a tone is heard a semitone apart, noise is not.
+      {"a note of a sample that E5x retuned earlier: 2 cells (order 1 row 0 channel 3, order 1 row 2 channel "
+       "3) — ",
+       {{0, 3, {0, 0, 0, 0xE, 0x58}}, {2, 3, {C4, 1}}},
+       {{0, 3, {0, 0, 0, 0xE, 0x58}}, {2, 3, {C4, 1}}},
+       playedOnce(0, false, -128),
+       playedOnce(0, true, -128)},
       {"a note beyond C-0..A#9 through the sample's relative note: 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {B7, 1}}},
        {{0, 3, {B7, 1}}},
@@ -627,6 +660,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 2}}},
        attackBeforeLoop(1, 120), attackBeforeLoop(1, 60)},
+      // At C-6 the attack of 500 frames lasts 15 ms, all of it left out from 512 on; from 256
+      // on only its first 8 ms are, and the rest of it plays in both.
+      {"a note after a 9xx that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C6, 2}}, {1, 3, {0, 0, 0, 0x9, 0x02}}, {2, 3, {C6, 2}}},
+       {{0, 3, {C6, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C6, 2}}},
+       attackBeforeLoop(1, 500)},
       // At speed 2 vantor slides twice a row, trackers once: 34 against 49.
       {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0x6F}}},
@@ -914,6 +954,10 @@ std::vector<RuleCase> ruleCases() {
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
        {{2, 3, {D4, 2, 0, 0xE, 0xD0}}},
        {{2, 3, {D4, 0, 0, 0xE, 0xD0}}},
+       nullptr},
+      {"ED0: 1 cell (order 1 row 2 channel 3) — ",
+       {{2, 3, {D4, 2, 0, 0xE, 0xD0}}},
+       {{0, 0, {0, 0, 0, 0x10, 0x00}}, {2, 3, {D4, 2, 0, 0xE, 0xD0}}},  // under G00
        nullptr},
       // Channel 3 has had no instrument number: trackers have nothing to play, vantor plays D-4
       // with instrument 1 at volume 0 until the instrument number gives it the sample's 64.

@@ -3,7 +3,8 @@
 // volume. (The envelopes restart in trackers too; whether panning, key-off and fadeout
 // are reset, trackers do not agree with each other.) Heard where the volume changes, on
 // a channel that has played; once vantor's reset has parted the two, every such note
-// until the next instrument number sounds different too.
+// until the next instrument number sounds different too. Not heard while the global
+// volume is 0 (the two stay parted).
 #include <algorithm>
 
 #include "rule_support.h"
@@ -33,7 +34,7 @@ class NoteDelayWithoutInstrument : public Rule {
       const Sample& sample = *selectSource(view.song(), channel).sample;
       bool changes = view.before(c).volume != sample.volume && !volumeColumnSetsVolume(cell);
       if (changes || parted_[c]) {
-        heard.at(view.here(c));
+        if (!songSilent(view)) heard.at(view.here(c));
         parted_[c] = true;
       }
     }

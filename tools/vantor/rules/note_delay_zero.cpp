@@ -1,7 +1,8 @@
 // ED0 holds the channel as it is for the whole row in vantor: the row tick takes the
 // note and the volume back and no effect tick is tick 0, so the note never plays and
 // the row's volume column, instrument and key-off are not heard until the next row.
-// Trackers play such a row at once, as if there were no delay.
+// Trackers play such a row at once, as if there were no delay. Not heard while the
+// global volume is 0.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -18,7 +19,7 @@ class NoteDelayZero : public Rule {
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
-    if (!view.rowTick()) return;
+    if (!view.rowTick() || songSilent(view)) return;
     for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (!isExtended(cell, effect::NoteDelay) || extendedValue(cell) != 0) continue;

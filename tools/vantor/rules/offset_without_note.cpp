@@ -2,7 +2,8 @@
 // waiting on the channel's voice in vantor, and the channel's next note starts there.
 // Trackers start that note at the sample's beginning. Heard where the sample's start
 // sounds otherwise (startHeard: not one that loops from its first frame, nor an attack
-// over within 10 ms); named at the note and at the 9xx.
+// over within 10 ms, nor one whose first 10 ms both play); named at the note and at the
+// 9xx.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -29,7 +30,7 @@ class OffsetWithoutNote : public Rule {
       if (!view.rowTick() && !isExtended(cell, effect::NoteDelay)) continue;
       const Sample& sample = *selectSource(view.song(), channel).sample;
       if (sample.length > 0 && uint64_t{offset} < uint64_t{sample.loopStart} + sample.loopLength &&
-          startHeard(view, c, sample))
+          startHeard(view, c, sample, offset))
         heard.at(offsetBy_[c], view.here(c));
     }
   }

@@ -1,7 +1,8 @@
 // E5x rewrites the finetune of the sample itself in vantor, and every later note of the
 // sample plays with it; trackers keep the sample's finetune for notes without E5x.
 // Heard at such a note where the two pitches lie 15 cents or more apart, while the note
-// sounds and stands out enough for its pitch to be heard; named there and at the E5x.
+// sounds and stands out enough for its pitch to be heard, and the sample has a pitch (not
+// a drum's noise); named there and at the E5x.
 #include <unordered_map>
 
 #include "rule_support.h"
@@ -43,7 +44,7 @@ class RetunedSample : public Rule {
       if (own == ownFinetune_.end() || sample->length == 0) continue;
       int32_t trackersPeriod = notePeriod(song, channel.realNote, own->second);
       if (centsApart(song, channel.notePeriod, trackersPeriod) >= audibleCents && soundsOn(view, c) &&
-          pitchHeardInMix(view, c, channelLevel(channel, song)))
+          pitchHeardInMix(view, c, channelLevel(channel, song)) && pitched(*sample))
         heard.at(retunedBy_[sample], view.here(c));
     }
   }

@@ -88,6 +88,10 @@ inline bool soundsOn(const TickView& view, int c) {
   return samplePlays(view.channel(c)) && !view.silentAhead(c);
 }
 
+// The song's global volume is 0: every channel is silent, in vantor and in trackers alike,
+// whatever either does with a note.
+inline bool songSilent(const TickView& view) { return view.song().globalVolume <= 0; }
+
 // The row's EDx starts its note (or key-off) on this very tick.
 inline bool delayedNoteStartsNow(const TickView& view, int c) {
   const NoteCell& cell = view.cell(c);
@@ -141,13 +145,15 @@ inline bool pitchHeardInMix(const TickView& view, int channel, double level) {
 // another phase. Nor where what plays before its loop (all of it, where it does not
 // loop) is over within 10 ms at the channel's pitch: a start of a cycle or two is not
 // told from the loop after it, while one of 15 ms is heard, also in a mix. Nor where the
-// note starts too quiet to stand out (an envelope that rises from near silence).
+// note starts too quiet to stand out (an envelope that rises from near silence). Where
+// the two starts lie `skipped` frames apart within what plays before the loop, only those
+// frames differ: 10 ms of them or more are heard.
 constexpr int32_t startHeardFrames = 441;  // 10 ms
 
-inline bool startHeard(const TickView& view, int c, const Sample& sample) {
+inline bool startHeard(const TickView& view, int c, const Sample& sample, uint32_t skipped = UINT32_MAX) {
   if (sample.loopMode != LoopNone && sample.loopStart == 0) return false;
   const Channel& channel = view.channel(c);
-  uint32_t beforeLoop = sample.loopMode == LoopNone ? sample.length : sample.loopStart;
+  uint32_t beforeLoop = std::min(skipped, sample.loopMode == LoopNone ? sample.length : sample.loopStart);
   double frequency = playbackFrequency(view.song(), channel.period, channel.periodOffset);
   return static_cast<double>(beforeLoop) * mixRate >= static_cast<double>(startHeardFrames) * frequency &&
          pitchHeardInMix(view, c, channelLevel(channel, view.song()));
@@ -211,6 +217,38 @@ inline double centsApart(const Song& song, int32_t a, int32_t b) {
   if (song.flags & LinearFrequencyTable) return std::abs(a - b) * 100.0 / 64.0;
   if (a <= 0 || b <= 0) return a == b ? 0.0 : 1200.0;
   return std::abs(1200.0 * std::log2(static_cast<double>(a) / b));
+}
+
+// Whether a sample has a pitch to hear out of tune. One that loops repeats its loop; one
+// played once must repeat within its first frames: past the lag where their
+// autocorrelation first falls below zero it rises again to half or more at some lag up to
+// 512 frames (a tone, a falling tone of a drum: 0.7 to 1.0). Noise stays near 0.1: played
+// a quarter tone higher it is the same hiss, a few milliseconds shorter. A sample too short
+// or too smooth to tell counts as one with a pitch.
+constexpr uint32_t pitchFrames = 1024;
+constexpr uint32_t pitchLags = 512;
+
+inline bool pitched(const Sample& sample) {
+  if (sample.loopMode != LoopNone || sample.data == nullptr) return true;
+  uint32_t frames = std::min(sample.length, pitchFrames);
+  double mean = 0;
+  for (uint32_t i = 0; i < frames; ++i) mean += sample.data[i];
+  mean /= std::max(frames, 1u);
+  bool fell = false;
+  for (uint32_t lag = 1; lag < std::min(pitchLags, frames / 2); ++lag) {
+    double product = 0, early = 0, late = 0;
+    for (uint32_t i = 0; i + lag < frames; ++i) {
+      double a = sample.data[i] - mean, b = sample.data[i + lag] - mean;
+      product += a * b;
+      early += a * a;
+      late += b * b;
+    }
+    if (early == 0 || late == 0) continue;
+    double correlation = product / std::sqrt(early * late);
+    if (correlation < 0) fell = true;
+    if (fell && correlation >= 0.5) return true;
+  }
+  return !fell;
 }
 
 // The instrument the channel plays has no volume envelope switched on.

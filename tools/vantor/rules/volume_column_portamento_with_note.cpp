@@ -3,10 +3,10 @@
 // slide to it, with the sample that plays tuned as it is (an instrument number in the row
 // gives vantor's note the new sample's relative note and finetune). Heard where the two
 // pitches lie 15 cents or more apart for 50 ms or more: trackers' slide does not reach
-// the note within the row, or takes that long to, or reaches another pitch. And an
-// instrument number sets the channel's volume from the new instrument's sample in
-// vantor, from the sample that plays on in trackers: heard where the two volumes part in
-// the mix, until a volume is set again.
+// the note within the row, or takes that long to, or reaches another pitch (of a sample
+// with a pitch: a drum's noise slides unheard). And an instrument number sets the
+// channel's volume from the new instrument's sample in vantor, from the sample that plays
+// on in trackers: heard where the two volumes part in the mix, until a volume is set again.
 #include "rule_support.h"
 #include "sequencer/pitch.h"
 
@@ -38,7 +38,8 @@ class VolumeColumnPortamentoWithNote : public Rule {
       const Sample& playing = *channel.voice->sample;
       int32_t target =
           notePeriod(song, static_cast<uint8_t>(playing.relativeNote + cell.note - 1), playing.finetune);
-      if (centsApart(song, channel.notePeriod, target) >= audibleCents) {
+      bool tuned = pitched(playing);
+      if (tuned && centsApart(song, channel.notePeriod, target) >= audibleCents) {
         heard.at(view.here(c));
         continue;
       }
@@ -51,7 +52,7 @@ class VolumeColumnPortamentoWithNote : public Rule {
         }
       }
       int32_t from = view.before(c).period;
-      if (centsApart(song, from, target) < audibleCents) continue;
+      if (!tuned || centsApart(song, from, target) < audibleCents) continue;
       // The row tick, and each effect tick until trackers' slide lands on the note.
       int32_t step = std::max(1, channel.portaSpeed * 4);
       int32_t ticksApart = 1 + (std::abs(target - from) - 1) / step;
