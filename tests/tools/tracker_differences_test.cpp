@@ -821,7 +821,7 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 2}}, {1, 3, {0, 0, 0, 0x9, 0x01}}, {2, 3, {C4, 1}}},  // 256 frames: past a sample of 64
        attackBeforeLoop(1, 120)},
       {"a volume after a key-off, instrument without volume envelope: 1 cell (order 1 row 3 channel 3) — ",
-       {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x30}}},
+       {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x11}}},
        {{0, 3, {C4, 1}}, {2, 3, {keyOff}}, {3, 3, {0, 0, 0x10}}},
        nullptr},
       // At volume 1 under a global volume of 41 the note lies just above -40 dB (41 / 4096);
@@ -1297,6 +1297,21 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x48}}},
        [](xm::XmModule& module) { module.flags = 0; },
        [](xm::XmModule& module) { module.flags = 1; }},
+      // The volume column's vibrato: A8 sets the speed, B8 vibrates.
+      {"vibrato (4xy, 6xy, Bx) on the Amiga frequency table: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0xA8}}, {1, 3, {0, 0, 0xB8}}},
+       {{0, 3, {C4, 1, 0xA8}}, {1, 3, {0, 0, 0xB8}}},
+       [](xm::XmModule& module) { module.flags = 0; },
+       [](xm::XmModule& module) { module.flags = 1; }},
+      // On the Amiga table G-3 lies 129 periods above G#3: F2 slides there in two ticks, 59 ms
+      // at 75 bpm; F3 in one.
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {44, 1}}, {2, 3, {45, 0, 0xF2}}},
+       {{0, 3, {44, 1}}, {2, 3, {45, 0, 0xF3}}},
+       [](xm::XmModule& module) {
+         module.flags = 0;
+         module.defaultBpm = 75;
+       }},
       // The key-off a row after the instrument number fades at instrument 5's rate in vantor
       // too; after a new note of instrument 4 between them, at 4's in both.
       {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
