@@ -682,6 +682,14 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x14}}, {2, 3, {0, 0, 0x61}}},
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0xD1, 0x8, 0x00}}},
        nullptr},
+      // At speed 2, C40 brings the two together after 61's step, at either edge of the panning;
+      // the 6F after it is named alone.
+      {"volume-column slide (6x, 7x, Dx, Ex): 2 cells (order 1 row 3 channel 3, order 1 row 3 channel 4) — ",
+       {{0, 3, {C4, 1, 0, 0x8, 0xFF}}, {1, 3, {0, 0, 0x61}}, {2, 3, {0, 0, 0, 0xC, 0x40}}, {3, 3, {0, 0, 0x6F}},
+        {0, 4, {C4, 1, 0, 0x8, 0x00}}, {1, 4, {0, 0, 0x61}}, {2, 4, {0, 0, 0, 0xC, 0x40}}, {3, 4, {0, 0, 0x6F}}},
+       {{0, 3, {C4, 1, 0, 0x8, 0xFF}}, {1, 3, {0, 0, 0x61}}, {2, 3, {0, 0, 0, 0xC, 0x40}},
+        {0, 4, {C4, 1, 0, 0x8, 0x00}}, {1, 4, {0, 0, 0x61}}, {2, 4, {0, 0, 0, 0xC, 0x40}}},
+       setSpeed(2)},
       // A square tremolo at its full height where vantor's row starts; C30 ends it alike.
       {"7xy (tremolo): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
