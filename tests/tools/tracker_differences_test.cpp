@@ -572,16 +572,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x3C}}},
        nullptr},
       // Nor where the note has gone quiet: a sample that does not loop, loud for 64 frames and
-      // silent after, plays only its silent tail by row 2, near its end (the loud start is
-      // not looked at again, as it would be in a loop).
+      // just under -40 dB after (327 of 32768), plays only its quiet tail by row 2, near its end
+      // (the loud start is not looked at again, as it would be in a loop).
       {"Gxx or Hxy (global volume): 1 cell (order 1 row 2 channel 3) — ",
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
        {{0, 2, {C4, 1}}, {2, 3, {0, 0, 0, 0x10, 0x10}}},
        nullptr,
        [](xm::XmModule& module) {
-         std::vector<int> struck(3000, 0);
-         std::fill_n(struck.begin(), 64, 100);
-         module.instruments[0] = xm::XmInstrument::withSample(xm::XmSample::eightBit(struck));
+         std::vector<int> struck(3000, 327);
+         std::fill_n(struck.begin(), 64, 25600);
+         module.instruments[0] = xm::XmInstrument::withSample(xm::XmSample::sixteenBits(struck));
        }},
       // H00 in channel 3 slides by channel 0's H04 in vantor, by its own amount in trackers:
       // none, or, after its own H04, the same. Instrument 4's envelope moves on every tick,
