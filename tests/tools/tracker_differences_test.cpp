@@ -165,6 +165,24 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        slowRetriggers(attackBeforeLoop(0, 120)), slowRetriggers(nullptr, 110)},  // 45 ms apart
+      // The count waits over row 1, which has no Rxy: tick 1 of row 0 to 4, tick 5 and
+      // row 2's first three make the next four, so trackers retrigger at its tick 2, vantor at
+      // tick 4. A note in row 2 starts the count again.
+      {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {C4, 1, 0, 0x1B, 0x04}}},
+       slowRetriggers(attackBeforeLoop(0, 120))},
+      // Trackers finish the interval of 5 they started before they take y = 6: with the count
+      // at 3 after row 0 they retrigger at tick 2 of row 2, four ticks before vantor, 56 ms at
+      // 179 bpm (counted to 6 it would be tick 3, 42 ms); at 215 bpm four ticks last 47 ms.
+      {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x05}}, {2, 3, {0, 0, 0, 0x1B, 0x06}}},
+       {{0, 3, {C4, 1, 0, 0x1B, 0x05}}, {2, 3, {0, 0, 0, 0x1B, 0x06}}},
+       [](xm::XmModule& module) {
+         slowRetriggers(attackBeforeLoop(0, 120), 179)(module);
+         module.defaultSpeed = 8;
+       },
+       slowRetriggers(nullptr, 215)},
       // A retrigger starts instrument 4's volume envelope again; without the envelope the
       // sample, one loop from its start, only jumps in phase.
       {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",

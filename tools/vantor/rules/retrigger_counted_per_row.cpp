@@ -1,6 +1,8 @@
-// Trackers count the ticks of Rxy on from the note, across the rows that keep the
-// effect, so a retrigger may fall on a row tick; vantor counts from each row tick and
-// retriggers on effect ticks whose number is a multiple of y. Heard where the restart
+// Trackers count the ticks of Rxy on from the note with Rxy, across rows, also across
+// rows and notes without the effect (the count waits there), and finish the interval
+// they started before they take a new y; so a retrigger may fall on a row tick or soon
+// after an Rxy that follows a pause. vantor counts from each row tick and retriggers on
+// effect ticks whose number is a multiple of y. Heard where the restart
 // is: the sample's start sounds otherwise than where it plays (startHeard), the
 // retrigger changes the volume, or it starts a volume envelope or a released note's fade
 // again; a sample that is one loop from its start, at a steady level, only jumps in phase.
@@ -18,7 +20,8 @@ class RetriggerCountedPerRow : public Rule {
     static const RuleText words = {
         "Rxy on from row to row",
         "vantor counts y ticks from each row's first tick and never retriggers on it",
-        "trackers count on across rows from the note", "give every Rxy row its own note"};
+        "trackers count on from the note with Rxy, also across rows without it",
+        "give every Rxy row its own note"};
     return words;
   }
 
@@ -48,8 +51,9 @@ class RetriggerCountedPerRow : public Rule {
 
  private:
   struct Count {
-    bool retriggerRow;   // the previous row ran Rxy
+    bool counting;       // a count has started: a note with Rxy, or the first Rxy
     int retriggerTicks;  // ticks since the note or the last retrigger, counted across rows
+    int interval;        // the y the count runs to, taken where it started
     bool released;       // a key-off since the last note: each restart starts its fade again
     int pendingSide;     // a heard retrigger in trackers alone (1) or vantor alone (-1), not yet matched
     int32_t pendingFrames;
@@ -67,19 +71,18 @@ class RetriggerCountedPerRow : public Rule {
     // fade running in trackers).
     if (rowTick && cell.note == keyOffNote) count.released = true;
     if (rowTick && givesNote(cell)) count.released = false;
-    if (cell.effect != effect::MultiRetrig) {
-      if (rowTick) count.retriggerRow = false;
-      return 0;
-    }
-    bool counts = !rowTick || (count.retriggerRow && !givesNote(cell));
-    if (rowTick) count.retriggerRow = true;
-    if (!counts) {
+    if (cell.effect != effect::MultiRetrig) return 0;
+    if (rowTick && (!count.counting || givesNote(cell))) {
+      count.counting = true;
       count.retriggerTicks = 0;
+      count.interval = channel.retrigInterval;
       return 0;
     }
+    if (count.interval == 0) count.interval = channel.retrigInterval;
     bool trackerRetriggers = false;
-    if (++count.retriggerTicks >= channel.retrigInterval && channel.retrigInterval != 0) {
+    if (++count.retriggerTicks >= count.interval && count.interval != 0) {
       count.retriggerTicks = 0;
+      count.interval = channel.retrigInterval;
       trackerRetriggers = true;
     }
     bool vantorRetriggers = !rowTick && (channel.updateFlags & Trigger);
