@@ -1212,6 +1212,21 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
        nullptr,
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // Beside a volume-column tone portamento too: both players keep the envelope where it
+      // holds (behaviour/ft2_envelope_reset.xm row 27, channel 0 alone: 20 dB below vantor's
+      // restart for 100 ms).
+      {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0xF1, 0x14, 0x00}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0xF1, 0x14, 0x00}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {
+             .points = {{0, 64}, {8, 64}, {10, 16}}, .sustainPoint = 2, .type = 3};
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope.points[0].y = 16;
+         module.instruments[3].volumeEnvelope.points[1].y = 16;
+       }},
       // The restarted envelope holds trackers' 16 for six ticks and rises to 64 only in the row
       // after the K00, which is followed too; started where it holds, nothing.
       {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "
