@@ -172,6 +172,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {C4, 1, 0, 0x1B, 0x04}}},
        slowRetriggers(attackBeforeLoop(0, 120))},
+      // Instrument 4's envelope restarts with each retrigger. After a key-off the released
+      // note's restart is left out (generated songs sound alike there in all three).
+      {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       {{0, 3, {C4, 4, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x14, 0x00}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       slowRetriggers(nullptr)},
       // Trackers finish the interval of 5 they started before they take y = 6: with the count
       // at 3 after row 0 they retrigger at tick 2 of row 2, four ticks before vantor, 56 ms at
       // 179 bpm (counted to 6 it would be tick 3, 42 ms); at 215 bpm four ticks last 47 ms.

@@ -1,11 +1,12 @@
 // Trackers count the ticks of Rxy on from the note with Rxy, across rows, also across
-// rows and notes without the effect (the count waits there), and finish the interval
-// they started before they take a new y; so a retrigger may fall on a row tick or soon
-// after an Rxy that follows a pause. vantor counts from each row tick and retriggers on
-// effect ticks whose number is a multiple of y. Heard where the restart
-// is: the sample's start sounds otherwise than where it plays (startHeard), the
-// retrigger changes the volume, or it starts a volume envelope or a released note's fade
-// again; a sample that is one loop from its start, at a steady level, only jumps in phase.
+// rows, notes and key-offs without the effect (the count waits there); after such a pause
+// they finish the interval they started before they take a new y. So a retrigger may
+// fall on a row tick or soon after an Rxy that follows a pause. vantor counts from each
+// row tick and retriggers on effect ticks whose number is a multiple of y. Heard where
+// the restart is: the sample's start sounds otherwise than where it plays (startHeard),
+// the retrigger changes the volume, or it starts a volume envelope or a released note's
+// fade again; a sample that is one loop from its start, at a steady level, only jumps in
+// phase.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -52,6 +53,8 @@ class RetriggerCountedPerRow : public Rule {
  private:
   struct Count {
     bool counting;       // a count has started: a note with Rxy, or the first Rxy
+    bool keyedOff;       // a key-off since the count started
+    bool retriggerRow;   // the previous row ran Rxy
     int retriggerTicks;  // ticks since the note or the last retrigger, counted across rows
     int interval;        // the y the count runs to, taken where it started
     bool released;       // a key-off since the last note: each restart starts its fade again
@@ -71,12 +74,25 @@ class RetriggerCountedPerRow : public Rule {
     // fade running in trackers).
     if (rowTick && cell.note == keyOffNote) count.released = true;
     if (rowTick && givesNote(cell)) count.released = false;
-    if (cell.effect != effect::MultiRetrig) return 0;
-    if (rowTick && (!count.counting || givesNote(cell))) {
-      count.counting = true;
-      count.retriggerTicks = 0;
-      count.interval = channel.retrigInterval;
+    if (rowTick && cell.note == keyOffNote) count.keyedOff = true;
+    if (rowTick && cell.effect == effect::KeyOff) count.keyedOff = true;
+    if (cell.effect != effect::MultiRetrig) {
+      if (rowTick) count.retriggerRow = false;
       return 0;
+    }
+    if (rowTick) {
+      // Across a key-off the players keep the count too, but where a released note
+      // restarts after a pause, generated songs sound alike in all three: left out.
+      bool carried = count.counting && !count.keyedOff;
+      if (givesNote(cell) || !(count.retriggerRow || carried)) {
+        count.counting = count.retriggerRow = true;
+        count.keyedOff = false;
+        count.retriggerTicks = 0;
+        count.interval = channel.retrigInterval;
+        return 0;
+      }
+      if (count.retriggerRow) count.interval = channel.retrigInterval;  // row after row: the row's y
+      count.retriggerRow = true;
     }
     if (count.interval == 0) count.interval = channel.retrigInterval;
     bool trackerRetriggers = false;
