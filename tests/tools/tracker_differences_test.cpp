@@ -172,6 +172,15 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {C4, 1, 0, 0x1B, 0x04}}},
        slowRetriggers(attackBeforeLoop(0, 120))},
+      // Without a note in row 0 xmp starts no count (it never retriggers there), openmpt123
+      // counts from row 0: the players disagree, and nothing is named.
+      {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       {{0, 3, {0, 0, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       [](xm::XmModule& module) {
+         slowRetriggers(attackBeforeLoop(0, 120))(module);
+         module.patterns[0].at(7, 3) = {C4, 1};  // the note plays on into order 1
+       }},
       // Instrument 4's envelope restarts with each retrigger. After a key-off the released
       // note's restart is left out (generated songs sound alike there in all three).
       {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",

@@ -52,7 +52,7 @@ class RetriggerCountedPerRow : public Rule {
 
  private:
   struct Count {
-    bool counting;       // a count has started: a note with Rxy, or the first Rxy
+    bool counting;       // a note with Rxy has started a count
     bool keyedOff;       // a key-off since the count started
     bool retriggerRow;   // the previous row ran Rxy
     int retriggerTicks;  // ticks since the note or the last retrigger, counted across rows
@@ -85,7 +85,8 @@ class RetriggerCountedPerRow : public Rule {
       // restarts after a pause, generated songs sound alike in all three: left out.
       bool carried = count.counting && !count.keyedOff;
       if (givesNote(cell) || !(count.retriggerRow || carried)) {
-        count.counting = count.retriggerRow = true;
+        count.counting = givesNote(cell);  // xmp starts no count without a note
+        count.retriggerRow = true;
         count.keyedOff = false;
         count.retriggerTicks = 0;
         count.interval = channel.retrigInterval;
