@@ -186,6 +186,39 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        slowRetriggers(attackBeforeLoop(0, 120)), slowRetriggers(nullptr, 110)},  // 45 ms apart
+      // The count waits over row 1, which has no Rxy: tick 1 of row 0 to 4, tick 5 and
+      // row 2's first three make the next four, so trackers retrigger at its tick 2, vantor at
+      // tick 4. A note in row 2 starts the count again.
+      {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {C4, 1, 0, 0x1B, 0x04}}},
+       slowRetriggers(attackBeforeLoop(0, 120))},
+      // Without a note in row 0 xmp starts no count (it never retriggers there), openmpt123
+      // counts from row 0: the players disagree, and nothing is named.
+      {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       {{0, 3, {0, 0, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       [](xm::XmModule& module) {
+         slowRetriggers(attackBeforeLoop(0, 120))(module);
+         module.patterns[0].at(7, 3) = {C4, 1};  // the note plays on into order 1
+       }},
+      // Instrument 4's envelope restarts with each retrigger. After a key-off the released
+      // note's restart is left out (generated songs sound alike there in all three).
+      {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4, 0, 0x1B, 0x04}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       {{0, 3, {C4, 4, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x14, 0x00}}, {2, 3, {0, 0, 0, 0x1B, 0x04}}},
+       slowRetriggers(nullptr)},
+      // Trackers finish the interval of 5 they started before they take y = 6: with the count
+      // at 3 after row 0 they retrigger at tick 2 of row 2, four ticks before vantor, 56 ms at
+      // 179 bpm (counted to 6 it would be tick 3, 42 ms); at 215 bpm four ticks last 47 ms.
+      {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x05}}, {2, 3, {0, 0, 0, 0x1B, 0x06}}},
+       {{0, 3, {C4, 1, 0, 0x1B, 0x05}}, {2, 3, {0, 0, 0, 0x1B, 0x06}}},
+       [](xm::XmModule& module) {
+         slowRetriggers(attackBeforeLoop(0, 120), 179)(module);
+         module.defaultSpeed = 8;
+       },
+       slowRetriggers(nullptr, 215)},
       // A retrigger starts instrument 4's volume envelope again; without the envelope the
       // sample, one loop from its start, only jumps in phase.
       {"Rxy on from row to row: 1 cell (order 1 row 1 channel 3) — ",
@@ -1256,6 +1289,21 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x03}}},
        nullptr,
        [](xm::XmModule& module) { module.instruments[3].volumeEnvelope.type = 1; }},
+      // Beside a volume-column tone portamento too: both players keep the envelope where it
+      // holds (behaviour/ft2_envelope_reset.xm row 27, channel 0 alone: 20 dB below vantor's
+      // restart for 100 ms).
+      {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "
+       "— ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0xF1, 0x14, 0x00}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0xF1, 0x14, 0x00}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {
+             .points = {{0, 64}, {8, 64}, {10, 16}}, .sustainPoint = 2, .type = 3};
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope.points[0].y = 16;
+         module.instruments[3].volumeEnvelope.points[1].y = 16;
+       }},
       // The restarted envelope holds trackers' 16 for six ticks and rises to 64 only in the row
       // after the K00, which is followed too; started where it holds, nothing.
       {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "

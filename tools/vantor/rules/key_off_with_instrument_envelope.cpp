@@ -1,8 +1,8 @@
 // A key-off with an instrument number and no note, on an instrument with a volume
 // envelope: vantor resets the channel for the instrument, so the envelope starts again
 // from its first point, released. Trackers let the key-off keep the envelope where it
-// is and release it there. (With a tone portamento, trackers restart it too.) Heard
-// where the restarted envelope's level parts from the one that runs on.
+// is and release it there, also beside a volume-column tone portamento. Heard where the
+// restarted envelope's level parts from the one that runs on.
 #include "rule_support.h"
 #include "sequencer/envelopes.h"
 
@@ -30,9 +30,7 @@ class KeyOffWithInstrumentEnvelope : public Rule {
         if ((channel.updateFlags & Trigger) || cell.instrument != 0) follow.active = false;
         bool keyOffEffect = cell.effect == effect::KeyOff && cell.effectParam == 0 &&
                             (cell.note == 0 || cell.note == keyOffNote);
-        bool portamento = volumeColumnPortamento(cell) && cell.note != keyOffNote;
-        if (cell.instrument != 0 && keyOffEffect && !portamento && (envelope.type & EnvelopeOn) &&
-            view.played(c))
+        if (cell.instrument != 0 && keyOffEffect && (envelope.type & EnvelopeOn) && view.played(c))
           follow = {true, view.here(c), view.before(c).volumeEnvelope};
       }
       if (!follow.active) continue;

@@ -1,9 +1,12 @@
-// Trackers count the ticks of Rxy on from the note, across the rows that keep the
-// effect, so a retrigger may fall on a row tick; vantor counts from each row tick and
-// retriggers on effect ticks whose number is a multiple of y. Heard where the restart
-// is: the sample's start sounds otherwise than where it plays (startHeard), the
-// retrigger changes the volume, or it starts a volume envelope or a released note's fade
-// again; a sample that is one loop from its start, at a steady level, only jumps in phase.
+// Trackers count the ticks of Rxy on from the note with Rxy, across rows, also across
+// rows, notes and key-offs without the effect (the count waits there); after such a pause
+// they finish the interval they started before they take a new y. So a retrigger may
+// fall on a row tick or soon after an Rxy that follows a pause. vantor counts from each
+// row tick and retriggers on effect ticks whose number is a multiple of y. Heard where
+// the restart is: the sample's start sounds otherwise than where it plays (startHeard),
+// the retrigger changes the volume, or it starts a volume envelope or a released note's
+// fade again; a sample that is one loop from its start, at a steady level, only jumps in
+// phase.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -18,7 +21,8 @@ class RetriggerCountedPerRow : public Rule {
     static const RuleText words = {
         "Rxy on from row to row",
         "vantor counts y ticks from each row's first tick and never retriggers on it",
-        "trackers count on across rows from the note", "give every Rxy row its own note"};
+        "trackers count on from the note with Rxy, also across rows without it",
+        "give every Rxy row its own note"};
     return words;
   }
 
@@ -48,8 +52,11 @@ class RetriggerCountedPerRow : public Rule {
 
  private:
   struct Count {
+    bool counting;       // a note with Rxy has started a count
+    bool keyedOff;       // a key-off since the count started
     bool retriggerRow;   // the previous row ran Rxy
     int retriggerTicks;  // ticks since the note or the last retrigger, counted across rows
+    int interval;        // the y the count runs to, taken where it started
     bool released;       // a key-off since the last note: each restart starts its fade again
     int pendingSide;     // a heard retrigger in trackers alone (1) or vantor alone (-1), not yet matched
     int32_t pendingFrames;
@@ -67,19 +74,32 @@ class RetriggerCountedPerRow : public Rule {
     // fade running in trackers).
     if (rowTick && cell.note == keyOffNote) count.released = true;
     if (rowTick && givesNote(cell)) count.released = false;
+    if (rowTick && cell.note == keyOffNote) count.keyedOff = true;
+    if (rowTick && cell.effect == effect::KeyOff) count.keyedOff = true;
     if (cell.effect != effect::MultiRetrig) {
       if (rowTick) count.retriggerRow = false;
       return 0;
     }
-    bool counts = !rowTick || (count.retriggerRow && !givesNote(cell));
-    if (rowTick) count.retriggerRow = true;
-    if (!counts) {
-      count.retriggerTicks = 0;
-      return 0;
+    if (rowTick) {
+      // Across a key-off the players keep the count too, but where a released note
+      // restarts after a pause, generated songs sound alike in all three: left out.
+      bool carried = count.counting && !count.keyedOff;
+      if (givesNote(cell) || !(count.retriggerRow || carried)) {
+        count.counting = givesNote(cell);  // xmp starts no count without a note
+        count.retriggerRow = true;
+        count.keyedOff = false;
+        count.retriggerTicks = 0;
+        count.interval = channel.retrigInterval;
+        return 0;
+      }
+      if (count.retriggerRow) count.interval = channel.retrigInterval;  // row after row: the row's y
+      count.retriggerRow = true;
     }
+    if (count.interval == 0) count.interval = channel.retrigInterval;
     bool trackerRetriggers = false;
-    if (++count.retriggerTicks >= channel.retrigInterval && channel.retrigInterval != 0) {
+    if (++count.retriggerTicks >= count.interval && count.interval != 0) {
       count.retriggerTicks = 0;
+      count.interval = channel.retrigInterval;
       trackerRetriggers = true;
     }
     bool vantorRetriggers = !rowTick && (channel.updateFlags & Trigger);
