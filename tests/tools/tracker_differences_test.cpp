@@ -807,6 +807,19 @@ std::vector<RuleCase> ruleCases() {
        [](xm::XmModule& module) {
          module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 64}, {30, 0}}, .type = 1};
        }},
+      // A first note with ED1 at speed 3: trackers' envelope falls 64, 48, 32, 16, 0 from the
+      // delayed tick, vantor's a tick later, 16 against none at the end; one that holds for
+      // six ticks first is a tick late where it holds.
+      {"EDx under a volume envelope: 1 cell (order 1 row 2 channel 3) — ",
+       {{2, 3, {C4, 4, 0, 0xE, 0xD1}}},
+       {{2, 3, {C4, 4, 0, 0xE, 0xD1}}},
+       [](xm::XmModule& module) {
+         module.defaultSpeed = 3;
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {4, 0}}, .type = 1};
+       },
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope = {.points = {{0, 64}, {6, 64}, {30, 0}}, .type = 1};
+       }},
       // The sample's first 14 ms play once before its loop: vantor plays them again; a
       // sample that is one loop from its start only shifts its phase.
       {"a key-off with EDx, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) — ",
@@ -1294,15 +1307,15 @@ std::vector<RuleCase> ruleCases() {
       // restart for 100 ms).
       {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "
        "— ",
-       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0xF1, 0x14, 0x00}}},
-       {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0xF1, 0x14, 0x00}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0xF1, 0x14, 0x00}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0xF1, 0x14, 0x00}}},
        [](xm::XmModule& module) {
-         module.instruments[3].volumeEnvelope = {
+         module.instruments[0].volumeEnvelope = {
              .points = {{0, 64}, {8, 64}, {10, 16}}, .sustainPoint = 2, .type = 3};
        },
        [](xm::XmModule& module) {
-         module.instruments[3].volumeEnvelope.points[0].y = 16;
-         module.instruments[3].volumeEnvelope.points[1].y = 16;
+         module.instruments[0].volumeEnvelope.points[0].y = 16;
+         module.instruments[0].volumeEnvelope.points[1].y = 16;
        }},
       // The restarted envelope holds trackers' 16 for six ticks and rises to 64 only in the row
       // after the K00, which is followed too; started where it holds, nothing.
@@ -1333,6 +1346,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1, 0x01}}, {2, 3, {C4, 1, 0, 0x1, 0xFF}}},
        {{0, 3, {C4, 3, 0, 0x1, 0x01}}, {2, 3, {C4, 3, 0, 0x1, 0xFF}}},
        [](xm::XmModule& module) { module.flags = 0; }},
+      // At speed 3, 180 carries C-4 from 1712 to 688 in row 0 and past 56 in row 1: named from
+      // row 0. 120 in row 1 ends at 432.
+      {"1xx past period 56 on the Amiga frequency table: 2 cells (order 1 row 0 channel 3, order 1 row 1 "
+       "channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1, 0x80}}, {1, 3, {0, 0, 0, 0x1, 0x80}}},
+       {{0, 3, {C4, 1, 0, 0x1, 0x80}}, {1, 3, {0, 0, 0, 0x1, 0x20}}},
+       [](xm::XmModule& module) {
+         module.flags = 0;
+         module.defaultSpeed = 3;
+       }},
       // At speed 3, 1D0 takes C-4 from period 1712 past 56 on its second tick; 1CF lands on 56
       // in both, and the note sounds on there alike.
       {"1xx past period 56 on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
@@ -1389,13 +1412,13 @@ std::vector<RuleCase> ruleCases() {
         {3, 3, {0, 0, 0, 0xE, 0xAF}}, {4, 3, {0, 0, 0, 0xE, 0xB0}}},  // one EB0 after the EAF: 1.9 dB
        nullptr},
       // From 16: EB4, EA2, then EB0 parts the two (12 against 10); a second EB0 takes them to 10
-      // against 6, heard; EB3 in its place to 9 against 7, not heard.
+      // against 6, heard; EB3 in its place to 9 against 7, not heard, and EBF after it to 0 in both.
       {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 1 channel 3, order 1 row 2 channel "
        "3, order 1 row 3 channel 3) — ",
        {{0, 3, {C4, 1, 0x20, 0xE, 0xB4}}, {1, 3, {0, 0, 0, 0xE, 0xA2}}, {2, 3, {0, 0, 0, 0xE, 0xB0}},
         {3, 3, {0, 0, 0, 0xE, 0xB0}}},
        {{0, 3, {C4, 1, 0x20, 0xE, 0xB4}}, {1, 3, {0, 0, 0, 0xE, 0xA2}}, {2, 3, {0, 0, 0, 0xE, 0xB0}},
-        {3, 3, {0, 0, 0, 0xE, 0xB3}}},
+        {3, 3, {0, 0, 0, 0xE, 0xB3}}, {4, 3, {0, 0, 0, 0xE, 0xBF}}},
        nullptr},
       {"EA0 or EB0 after a fine slide the other way: 3 cells (order 1 row 1 channel 3, order 1 row 2 channel "
        "3, "
