@@ -12,7 +12,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <ranges>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -92,8 +91,23 @@ class TickView {
   int tickInRow() const { return tickInRow_; }  // 0 on the row tick, counting on through a pattern delay
   int channelCount() const;
   // The channels the song plays, for a rule's loop: a bound of its own would be one more
-  // place to read past the channel tables.
-  auto channelIndices() const { return std::views::iota(0, channelCount()); }
+  // place to read past the channel tables. (Not std::views::iota: the browser build's
+  // standard library lacks it.)
+  struct Channels {
+    struct Next {
+      int c;
+      int operator*() const { return c; }
+      Next& operator++() {
+        ++c;
+        return *this;
+      }
+      bool operator!=(const Next& other) const { return c != other.c; }
+    };
+    int count;
+    Next begin() const { return {0}; }
+    Next end() const { return {count}; }
+  };
+  Channels channelIndices() const { return {channelCount()}; }
   const Channel& channel(int c) const { return channels[c]; }
   const NoteCell& cell(int c) const;
   const ChannelBefore& before(int c) const { return before_[c]; }
