@@ -769,6 +769,15 @@ std::vector<RuleCase> ruleCases() {
          module.defaultBpm = 60;
          module.defaultSpeed = 4;
        }},
+      // At speed 1 with EE1 the row has one effect tick, x in vantor, the note in trackers.
+      {"0xy (arpeggio): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x0, 0x30}}, {0, 4, {0, 0, 0, 0xE, 0xE1}}},
+       {{0, 3, {C4, 1, 0, 0x0, 0x30}}},
+       [](xm::XmModule& module) {
+         module.tracker = "OpenMPT 1.31.06.00";
+         module.defaultBpm = 60;
+         module.defaultSpeed = 1;
+       }},
       // B-7 and 3 semitones is two above C-8; A-7 and 3 reaches it.
       {"0xy (arpeggio) reaching above C-8: 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {B7, 1, 0, 0x0, 0x30}}},
@@ -850,7 +859,7 @@ std::vector<RuleCase> ruleCases() {
       {"EC0: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0xC0}}},
        {{0, 3, {C4, 1, 0x10}}, {2, 3, {0, 0, 0, 0xE, 0xC0}}},
-       nullptr},
+       setSpeed(1)},  // a row of one tick: the row tick alone
       {"E90 without a note: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 0, 0, 0xE, 0x90}}},
        {{2, 3, {0, 0, 0, 0xE, 0x90}}},  // on a channel that has played nothing
@@ -1437,6 +1446,15 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 2}}, {2, 3, {0, 1, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 2}}, {2, 3, {0, 1, 0, 0xE, 0xD8}}},
        [](xm::XmModule& module) { module.instruments[0].samples[0].relativeNote = 12; }},
+      // Nor where the new instrument's sample is empty: nothing plays at either pitch.
+      {"EDx with an instrument number of another tuning, without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 2}}, {2, 3, {0, 1, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 2}}, {2, 3, {0, 5, 0, 0xE, 0xD2}}},
+       [](xm::XmModule& module) {
+         module.instruments[0].samples[0].relativeNote = 12;
+         module.instruments.push_back(xm::XmInstrument::withSample(xm::XmSample::eightBit({})));
+         module.instruments[4].samples[0].relativeNote = 12;
+       }},
       // The tremor on a note at volume 0 is heard nowhere; the instrument number gives it the
       // sample's volume again and restarts the count, and TF0 sounds through the row in both.
       {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
