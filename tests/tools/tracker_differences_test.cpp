@@ -96,6 +96,14 @@ auto setSpeed(int speed) {
   return [speed](xm::XmModule& module) { module.defaultSpeed = static_cast<uint16_t>(speed); };
 }
 
+// The Amiga frequency table (flags 0) at a speed.
+auto amigaTableAtSpeed(int speed) {
+  return [speed](xm::XmModule& module) {
+    module.flags = 0;
+    module.defaultSpeed = static_cast<uint16_t>(speed);
+  };
+}
+
 // Instrument `index` plays 600 values, the first `attack` of them once before the loop:
 // at C-4, 120 last 14 ms; 60 last 7 ms, a start over before a listener tells where the
 // sample started.
@@ -1361,19 +1369,13 @@ std::vector<RuleCase> ruleCases() {
        "channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x1, 0x80}}, {1, 3, {0, 0, 0, 0x1, 0x80}}},
        {{0, 3, {C4, 1, 0, 0x1, 0x80}}, {1, 3, {0, 0, 0, 0x1, 0x20}}},
-       [](xm::XmModule& module) {
-         module.flags = 0;
-         module.defaultSpeed = 3;
-       }},
+       amigaTableAtSpeed(3)},
       // At speed 3, 1D0 takes C-4 from period 1712 past 56 on its second tick; 1CF lands on 56
       // in both, and the note sounds on there alike.
       {"1xx past period 56 on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x1, 0xD0}}},
        {{0, 3, {C4, 1, 0, 0x1, 0xCF}}},
-       [](xm::XmModule& module) {
-         module.flags = 0;
-         module.defaultSpeed = 3;
-       }},
+       amigaTableAtSpeed(3)},
       // On the Amiga table vantor's vibrato rises where trackers' falls: 4x8 lies 50 cents either
       // way at C-4 and is heard; 4x1, a few cents, is not; on the linear table the two agree.
       {"vibrato (4xy, 6xy, Bx) on the Amiga frequency table: 1 cell (order 1 row 0 channel 3) — ",
