@@ -183,6 +183,12 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1}}},
        playedOnce(0, false),
        playedOnce(0, true)},  // noise slides unheard
+      // F0 with no speed remembered: trackers never slide, so 10 periods (16 cents) from an
+      // X2A are heard even at 255 bpm, ten ticks of 9.8 ms; X29's 9 periods (14 cents) are not.
+      {"volume-column tone portamento (Fx) with a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0, 0x21, 0x2A}}, {2, 3, {C4, 0, 0xF0}}},
+       {{0, 3, {C4, 1}}, {1, 3, {0, 0, 0, 0x21, 0x29}}, {2, 3, {C4, 0, 0xF0}}},
+       [](xm::XmModule& module) { module.defaultBpm = 255; }},
       // Counted on from the note, the fourth tick after it is tick 2 of row 1; vantor retriggers at tick 4,
       // 56 ms later at 90 bpm (a restart less than 50 ms apart is not told from it).
       // Instrument 1's sample starts with 14 ms before its loop, which each retrigger plays.
@@ -194,6 +200,17 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        {{0, 3, {C4, 1, 0, 0x1B, 0x04}}, {1, 3, {0, 0, 0, 0x1B, 0x04}}},
        slowRetriggers(attackBeforeLoop(0, 120)), slowRetriggers(nullptr, 110)},  // 45 ms apart
+      // At speed 3 trackers retrigger every second tick on, vantor at each row's tick 2: trackers
+      // alone at row 2's tick 0 are heard (their next lone one is 56 ms later), while row 1's
+      // and row 3's lone ones are matched a tick later.
+      {"Rxy on from row to row: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1B, 0x02}}, {1, 3, {0, 0, 0, 0x1B, 0x02}}, {2, 3, {0, 0, 0, 0x1B, 0x02}},
+        {3, 3, {0, 0, 0, 0x1B, 0x02}}},
+       {{0, 3, {C4, 1, 0, 0x1B, 0x02}}, {1, 3, {0, 0, 0, 0x1B, 0x02}}},
+       [](xm::XmModule& module) {
+         slowRetriggers(attackBeforeLoop(0, 120))(module);
+         module.defaultSpeed = 3;
+       }},
       // The count waits over row 1, which has no Rxy: tick 1 of row 0 to 4, tick 5 and
       // row 2's first three make the next four, so trackers retrigger at its tick 2, vantor at
       // tick 4. A note in row 2 starts the count again.
@@ -730,6 +747,13 @@ std::vector<RuleCase> ruleCases() {
         {0, 4, {C4, 1, 0, 0x8, 0x00}}, {1, 4, {0, 0, 0x61}}, {2, 4, {0, 0, 0, 0xC, 0x40}}, {3, 4, {0, 0, 0x6F}}},
        {{0, 3, {C4, 1, 0, 0x8, 0xFF}}, {1, 3, {0, 0, 0x61}}, {2, 3, {0, 0, 0, 0xC, 0x40}},
         {0, 4, {C4, 1, 0, 0x8, 0x00}}, {1, 4, {0, 0, 0x61}}, {2, 4, {0, 0, 0, 0xC, 0x40}}},
+       setSpeed(2)},
+      // From volume 2, two 61 rows part the two by 1 under channel 0's loud note, unheard, and
+      // bring them together at 0; the 74 slides after channel 0 falls silent are named alone.
+      {"volume-column slide (6x, 7x, Dx, Ex): 1 cell (order 1 row 4 channel 3) — ",
+       {{0, 0, {C4, 1}}, {3, 0, {0, 0, 0x10}}, {0, 3, {C4, 1, 0x12}}, {1, 3, {0, 0, 0x61}}, {2, 3, {0, 0, 0x61}},
+        {4, 3, {0, 0, 0x74}}},
+       {{0, 0, {C4, 1}}, {3, 0, {0, 0, 0x10}}, {0, 3, {C4, 1, 0x12}}, {1, 3, {0, 0, 0x61}}, {2, 3, {0, 0, 0x61}}},
        setSpeed(2)},
       // A square tremolo at its full height where vantor's row starts; C30 ends it alike.
       {"7xy (tremolo): 1 cell (order 1 row 1 channel 3) — ",
