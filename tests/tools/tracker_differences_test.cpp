@@ -999,6 +999,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1, 0x3, 0x04}}},
        {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1, 0x3, 0x10}}},
        nullptr},
+      // Two F1 slides of 64 periods reach D-4, 128 away, on the first effect tick, as 3FF does.
+      {"volume-column tone portamento (Fx) with 3xx in the same cell: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {E4, 0, 0xF1, 0x3, 0x04}}},
+       {{0, 3, {C4, 1}}, {2, 3, {D4, 0, 0xF1, 0x3, 0xFF}}},
+       nullptr},
       // The speeds part silently on a slide to the note that plays; the 300 after it slides
       // with them, and both cells are named. A 310 gives the speed again.
       {"volume-column tone portamento (Fx) with 3xx in the same cell: 2 cells (order 1 row 1 channel 3, "
@@ -1177,6 +1182,14 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
        {{0, 0, {C4, 2, 0x4C}}, {0, 1, {C4, 2, 0x16}}, {0, 3, {C4, 1, 0x16, 0x4, 0x4F}}, {1, 3, {0, 0, 0xB0}}},
        nullptr},
+      // On the Amiga table a depth of 1 swings C-6's short period by 28 cents; C-4's by 7. The
+      // 441 row lasts one tick (F02), too short for its own vibrato to be heard.
+      {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 0, {0, 0, 0, 0xF, 0x02}}, {1, 0, {0, 0, 0, 0xF, 0x06}}, {0, 3, {C6, 1, 0, 0x4, 0x41}},
+        {1, 3, {0, 0, 0xB0}}},
+       {{0, 0, {0, 0, 0, 0xF, 0x02}}, {1, 0, {0, 0, 0, 0xF, 0x06}}, {0, 3, {C4, 1, 0, 0x4, 0x41}},
+        {1, 3, {0, 0, 0xB0}}},
+       amigaTableAtSpeed(6)},
       // A later 41 leaves trackers' depth at 1 too.
       {"B0 in the volume column after a vibrato with a depth: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1, 0, 0x4, 0x48}}, {2, 3, {0, 0, 0xB0}}},
