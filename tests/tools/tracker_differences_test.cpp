@@ -755,11 +755,18 @@ std::vector<RuleCase> ruleCases() {
         {4, 3, {0, 0, 0x74}}},
        {{0, 0, {C4, 1}}, {3, 0, {0, 0, 0x10}}, {0, 3, {C4, 1, 0x12}}, {1, 3, {0, 0, 0x61}}, {2, 3, {0, 0, 0x61}}},
        setSpeed(2)},
-      // A square tremolo at its full height where vantor's row starts; C30 ends it alike.
+      // A square tremolo at its full height where vantor's row starts, 64 against 32, for a
+      // row tick of 62 ms at 40 bpm; C30 ends it alike. At 125 bpm the tick's 20 ms is too
+      // short to tell a level by.
       {"7xy (tremolo): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
        {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x41}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
-       nullptr},
+       [](xm::XmModule& module) { module.defaultBpm = 40; }},
+      {"7xy (tremolo): 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
+       {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
+       [](xm::XmModule& module) { module.defaultBpm = 40; },
+       [](xm::XmModule& module) { module.defaultBpm = 125; }},
       // A sine tremolo that starts at 0 and ends at its height, 64 against 32.
       {"7xy (tremolo) ending: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}},

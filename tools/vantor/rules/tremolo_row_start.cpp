@@ -1,6 +1,8 @@
 // Tremolo: vantor plays each row's first tick at the channel's own volume, without the
 // tremolo; trackers apply the tremolo there too. Heard where that moves the mix by
-// 2.5 dB or more.
+// 2.5 dB or more, as a level: a row tick is shorter than a listener needs to tell one, so
+// only where the cell's row ticks add up to it (a slow tempo, a row played again), or
+// where one of the two is silent.
 #include "rule_support.h"
 #include "sequencer/envelopes.h"
 
@@ -29,7 +31,7 @@ class TremoloRowStart : public Rule {
       double vantor = channelLevel(channel.volume, envelope, channel.fadeoutVolume, song.globalVolume);
       double theirs = channelLevel(channel.volume + trackers.volumeOffset, envelope, channel.fadeoutVolume,
                                    song.globalVolume);
-      if (heardInMix(view, c, vantor, theirs)) heard.at(view.here(c));
+      if (heardInMix(view, c, vantor, theirs)) recordLevel(heard, view.here(c), vantor, theirs);
     }
   }
 };
