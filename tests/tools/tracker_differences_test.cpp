@@ -406,6 +406,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        setSpeed(5), setSpeed(6)},
+      // T30 at speed 6 rests on tick 4 in vantor, on tick 5 in trackers (they count the
+      // effect ticks only): a gate a tick apart, sounding in each in turn, is not told apart
+      // where the next row's note sounds in both. Without it trackers stay silent.
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x30}}},
+       {{0, 3, {C4, 1, 0, 0x1D, 0x30}}, {1, 3, {C4, 1}}},
+       nullptr},
       // T00 before any other Txy silences vantor's note on every tick, where trackers sound
       // every other tick (after the row's first two): at 255 bpm never for 25 ms in a row,
       // but over a tenth of a second half the time against none.
