@@ -840,6 +840,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x01}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x01}}},
        {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x01}}, {3, 3, {0, 0, 0, 0x3, 0x01}}},
        nullptr},
+      // Where no note has played on the channel, the E-4 with 301 starts none and leaves
+      // trackers no target: they stay on C-4 with vantor.
+      {"a tone portamento without a note after a note played without one: 2 cells (order 1 row 1 channel 3, "
+       "order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, {E4, 1, 0, 0x3, 0x01}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x01}}},
+       {{1, 3, {E4, 1, 0, 0x3, 0x01}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x01}}},
+       nullptr},
       // The 902 beside the volume column's Fx starts no note; where it does, both keep it.
       {"900 after a 9xx on a row that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 "
        "channel 3) — ",
