@@ -278,6 +278,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 1, 0, 0xE, 0xD2}}},
        nullptr},
+      // From 52 the sample's 64 is 1.8 dB louder: not heard.
+      {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1, 0x44}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       nullptr},
       // A volume column of 0F sets nothing; one of 50 sets the sample's 64 itself.
       {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0x0F, 0xE, 0xD2}}},
