@@ -1070,6 +1070,20 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[1].vibratoRate = 40;
        },
        [](xm::XmModule& module) { module.instruments[1].vibratoRate = 20; }},
+      // At depth 4 the two swings lie at most 8 periods apart, 12.5 cents: not told apart.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
+       [](xm::XmModule& module) {
+         for (xm::XmInstrument& instrument : module.instruments) {
+           instrument.vibratoDepth = 8;
+           instrument.vibratoRate = 20;
+         }
+         module.instruments[1].vibratoRate = 40;
+       },
+       [](xm::XmModule& module) {
+         for (xm::XmInstrument& instrument : module.instruments) instrument.vibratoDepth = 4;
+       }},
       // ED0 holds back a note of instrument 2 on a channel that has not played; without an
       // instrument number, trackers play it at the channel's volume 0.
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
