@@ -779,6 +779,14 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
        [](xm::XmModule& module) { module.defaultBpm = 40; },
        [](xm::XmModule& module) { module.defaultBpm = 125; }},
+      // At 125 bpm the ticks apart add up over a run of tremolo rows: rows 2 to 4 start 6 to
+      // 10 dB apart, 60 ms in all; rows 2 and 3 alone, 40 ms.
+      {"7xy (tremolo): 3 cells (order 1 row 2 channel 3, order 1 row 3 channel 3, order 1 row 4 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x88}}, {2, 3, {0, 0, 0, 0x7, 0x88}},
+        {3, 3, {0, 0, 0, 0x7, 0x88}}, {4, 3, {0, 0, 0, 0x7, 0x88}}, {5, 3, {0, 0, 0, 0xC, 0x30}}},
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x88}}, {2, 3, {0, 0, 0, 0x7, 0x88}},
+        {3, 3, {0, 0, 0, 0x7, 0x88}}, {4, 3, {0, 0, 0, 0xC, 0x30}}},
+       nullptr},
       // A sine tremolo that starts at 0 and ends at its height, 64 against 32.
       {"7xy (tremolo) ending: 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}},
