@@ -1384,6 +1384,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0, 0xE, 0xD2}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; }},
+      // Without a sustain point only the fadeout parts the two: K06 at speed 6 releases in
+      // vantor alone, 3072 a tick, heard as the note plays on; where the next row's note
+      // replaces it, the fadeouts lie 2.5 dB apart on the row's last tick only (18 ms).
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x06}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x06}}, {3, 3, {C4, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope.type = 1;
+         module.instruments[3].fadeout = 1536;
+       }},
       // Without a sustain point the key-off changes nothing in the envelope, and without a
       // fadeout nothing at all, however fast the envelope falls.
       {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
