@@ -278,6 +278,11 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 1, 0, 0xE, 0xD2}}},
        nullptr},
+      // From 52 the sample's 64 is 1.8 dB louder: not heard.
+      {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       {{0, 3, {C4, 1, 0x44}}, {2, 3, {D4, 0, 0, 0xE, 0xD2}}},
+       nullptr},
       // A volume column of 0F sets nothing; one of 50 sets the sample's 64 itself.
       {"EDx without an instrument number: 1 cell (order 1 row 2 channel 3) — ",
        {{0, 3, {C4, 1, 0x30}}, {2, 3, {D4, 0, 0x0F, 0xE, 0xD2}}},
@@ -406,6 +411,13 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        {{0, 3, {C4, 1, 0, 0x1D, 0x11}}},
        setSpeed(5), setSpeed(6)},
+      // T30 at speed 6 rests on tick 4 in vantor, on tick 5 in trackers (they count the
+      // effect ticks only): a gate a tick apart, sounding in each in turn, is not told apart
+      // where the next row's note sounds in both. Without it trackers stay silent.
+      {"Txy (tremor): 1 cell (order 1 row 0 channel 3) — ",
+       {{0, 3, {C4, 1, 0, 0x1D, 0x30}}},
+       {{0, 3, {C4, 1, 0, 0x1D, 0x30}}, {1, 3, {C4, 1}}},
+       nullptr},
       // T00 before any other Txy silences vantor's note on every tick, where trackers sound
       // every other tick (after the row's first two): at 255 bpm never for 25 ms in a row,
       // but over a tenth of a second half the time against none.
@@ -755,10 +767,25 @@ std::vector<RuleCase> ruleCases() {
         {4, 3, {0, 0, 0x74}}},
        {{0, 0, {C4, 1}}, {3, 0, {0, 0, 0x10}}, {0, 3, {C4, 1, 0x12}}, {1, 3, {0, 0, 0x61}}, {2, 3, {0, 0, 0x61}}},
        setSpeed(2)},
-      // A square tremolo at its full height where vantor's row starts; C30 ends it alike.
+      // A square tremolo at its full height where vantor's row starts, 64 against 32, for a
+      // row tick of 62 ms at 40 bpm; C30 ends it alike. At 125 bpm the tick's 20 ms is too
+      // short to tell a level by.
       {"7xy (tremolo): 1 cell (order 1 row 1 channel 3) — ",
        {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
        {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x41}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
+       [](xm::XmModule& module) { module.defaultBpm = 40; }},
+      {"7xy (tremolo): 1 cell (order 1 row 1 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
+       {{0, 3, {C4, 1, 0x30, 0xE, 0x72}}, {1, 3, {0, 0, 0, 0x7, 0x4F}}, {2, 3, {0, 0, 0, 0xC, 0x30}}},
+       [](xm::XmModule& module) { module.defaultBpm = 40; },
+       [](xm::XmModule& module) { module.defaultBpm = 125; }},
+      // At 125 bpm the ticks apart add up over a run of tremolo rows: rows 2 to 4 start 6 to
+      // 10 dB apart, 60 ms in all; rows 2 and 3 alone, 40 ms.
+      {"7xy (tremolo): 3 cells (order 1 row 2 channel 3, order 1 row 3 channel 3, order 1 row 4 channel 3) — ",
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x88}}, {2, 3, {0, 0, 0, 0x7, 0x88}},
+        {3, 3, {0, 0, 0, 0x7, 0x88}}, {4, 3, {0, 0, 0, 0x7, 0x88}}, {5, 3, {0, 0, 0, 0xC, 0x30}}},
+       {{0, 3, {C4, 1, 0x30}}, {1, 3, {0, 0, 0, 0x7, 0x88}}, {2, 3, {0, 0, 0, 0x7, 0x88}},
+        {3, 3, {0, 0, 0, 0x7, 0x88}}, {4, 3, {0, 0, 0, 0xC, 0x30}}},
        nullptr},
       // A sine tremolo that starts at 0 and ends at its height, 64 against 32.
       {"7xy (tremolo) ending: 1 cell (order 1 row 1 channel 3) — ",
@@ -825,6 +852,13 @@ std::vector<RuleCase> ruleCases() {
        "order 1 row 3 channel 3) — ",
        {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x01}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x01}}},
        {{0, 3, {C4, 1}}, {1, 3, {E4, 0, 0, 0x3, 0x01}}, {3, 3, {0, 0, 0, 0x3, 0x01}}},
+       nullptr},
+      // Where no note has played on the channel, the E-4 with 301 starts none and leaves
+      // trackers no target: they stay on C-4 with vantor.
+      {"a tone portamento without a note after a note played without one: 2 cells (order 1 row 1 channel 3, "
+       "order 1 row 3 channel 3) — ",
+       {{0, 3, {C4, 1}}, {1, 3, {E4, 1, 0, 0x3, 0x01}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x01}}},
+       {{1, 3, {E4, 1, 0, 0x3, 0x01}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x01}}},
        nullptr},
       // The 902 beside the volume column's Fx starts no note; where it does, both keep it.
       {"900 after a 9xx on a row that started no note: 2 cells (order 1 row 1 channel 3, order 1 row 2 "
@@ -1049,6 +1083,20 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[1].vibratoRate = 40;
        },
        [](xm::XmModule& module) { module.instruments[1].vibratoRate = 20; }},
+      // At depth 4 the two swings lie at most 8 periods apart, 12.5 cents: not told apart.
+      {"an instrument number without a note: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
+       {{0, 3, {C4, 1}}, {2, 3, {0, 2}}},
+       [](xm::XmModule& module) {
+         for (xm::XmInstrument& instrument : module.instruments) {
+           instrument.vibratoDepth = 8;
+           instrument.vibratoRate = 20;
+         }
+         module.instruments[1].vibratoRate = 40;
+       },
+       [](xm::XmModule& module) {
+         for (xm::XmInstrument& instrument : module.instruments) instrument.vibratoDepth = 4;
+       }},
       // ED0 holds back a note of instrument 2 on a channel that has not played; without an
       // instrument number, trackers play it at the channel's volume 0.
       {"ED0: 1 cell (order 1 row 2 channel 3) — ",
@@ -1349,6 +1397,16 @@ std::vector<RuleCase> ruleCases() {
        {{0, 3, {C4, 1}}, {2, 3, {0, 2, 0, 0xE, 0xD2}}},
        {{0, 3, {C4, 1}}, {2, 3, {C4, 2, 0, 0xE, 0xD2}}},
        [](xm::XmModule& module) { module.instruments[1].samples[0].relativeNote = 12; }},
+      // Without a sustain point only the fadeout parts the two: K06 at speed 6 releases in
+      // vantor alone, 3072 a tick, heard as the note plays on; where the next row's note
+      // replaces it, the fadeouts lie 2.5 dB apart on the row's last tick only (18 ms).
+      {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x06}}},
+       {{0, 3, {C4, 4}}, {2, 3, {0, 0, 0, 0x14, 0x06}}, {3, 3, {C4, 4}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope.type = 1;
+         module.instruments[3].fadeout = 1536;
+       }},
       // Without a sustain point the key-off changes nothing in the envelope, and without a
       // fadeout nothing at all, however fast the envelope falls.
       {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",

@@ -1,11 +1,12 @@
 // An instrument number without a note (or with a key-off) gives the sample that plays
 // on the new instrument's volume, envelopes and fadeout; trackers keep the playing
 // instrument until the next note. Heard where the two instruments would make the note
-// sound otherwise: another volume or panning, or another auto-vibrato where the note's
-// pitch stands out, or, with a key-off in the same row or a later one before the next
-// note, another fadeout, followed until the next note. (Other envelopes alone are not
-// named: one player takes the new instrument's, as vantor does.) An instrument number that names no
-// instrument with samples gives vantor's note the volume 0, while trackers play on.
+// sound otherwise: another volume or panning, or another auto-vibrato whose swings may
+// lie 15 cents apart where the note's pitch stands out, or, with a key-off in the same
+// row or a later one before the next note, another fadeout, followed until the next
+// note. (Other envelopes alone are not named: one player takes the new instrument's, as
+// vantor does.) An instrument number that names no instrument with samples gives
+// vantor's note the volume 0, while trackers play on.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -55,7 +56,10 @@ class InstrumentWithoutNote : public Rule {
           std::abs(static_cast<int>(std::min<uint32_t>(ours.sample->panning, 255)) -
                    static_cast<int>(std::min<uint32_t>(played.panning, 255))) >= audiblePanning &&
           channelLevel(channel, song) >= silentLevel;
+      // Two auto-vibratos lie at most their two depths apart, in periods.
+      int32_t swing = ours.instrument->vibratoDepth + theirs.instrument->vibratoDepth;
       bool vibratoHeard = !sameAutoVibrato(*ours.instrument, *theirs.instrument) &&
+                          centsApart(song, channel.period, channel.period + swing) >= audibleCents &&
                           pitchHeardInMix(view, c, channelLevel(channel, song));
       if (volumeHeard || panningHeard || vibratoHeard) heard.at(view.here(c));
       if (ours.instrument->fadeout == theirs.instrument->fadeout) continue;

@@ -4,7 +4,9 @@
 // note sounds then; for a single tick, where the rest of the song does not cover it), and
 // one with an envelope starts its release that much early: heard where the early start
 // lasts 50 ms or more and the release is fast enough to tell, the fadeout or the envelope
-// past its sustain point halving the level within a second.
+// past its sustain point halving the level within a second. Without a sustain point the
+// envelope runs alike in both and only the fadeout parts them: where the next row's note
+// replaces this one, heard only where the two fadeouts lay 2.5 dB apart for 50 ms.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -41,8 +43,9 @@ class KeyOffEffectDelayed : public Rule {
   }
 
   void afterTick(const TickView& view, Heard& heard) override {
-    if (!view.rowTick()) return;
     const Song& song = view.song();
+    for (int c : view.channelIndices()) followFadeout(view, c, heard);
+    if (!view.rowTick()) return;
     for (int c : view.channelIndices()) {
       const NoteCell& cell = view.cell(c);
       if (cell.effect != effect::KeyOff || cell.effectParam == 0 || cell.note == keyOffNote) continue;
@@ -58,10 +61,54 @@ class KeyOffEffectDelayed : public Rule {
       } else if (ticksEarly * song.samplesPerTick >= earlyHeardFrames &&
                  channelLevel(channel, song) >= silentLevel &&
                  fastRelease(instrument, channel, song.samplesPerTick)) {
-        heard.at(view.here(c));
+        if (volumeEnvelope(instrument).type & EnvelopeSustain) {
+          heard.at(view.here(c));
+        } else {
+          bool inRow = cell.effectParam < song.speed + song.patternDelayTicks;
+          fades_[c] = {true, view.here(c), inRow ? cell.effectParam : -1, fullFadeout, 0};
+          addTick(view, c);
+        }
       }
     }
   }
+
+ private:
+  // Trackers' fadeout beside vantor's, from the Kxx to the next row.
+  struct Fade {
+    bool active;
+    CellPosition cell;
+    int releaseTick;  // -1: not within the row
+    int32_t trackers;
+    int32_t apartFrames;
+  };
+
+  void followFadeout(const TickView& view, int c, Heard& heard) {
+    Fade& fade = fades_[c];
+    if (!fade.active) return;
+    if (!view.rowTick()) {
+      addTick(view, c);
+      return;
+    }
+    fade.active = false;
+    // A note played on in vantor's release goes on apart; one the row's note replaces was
+    // heard only as long as the fadeouts lay apart.
+    if (!(view.channel(c).updateFlags & Trigger) || fade.apartFrames >= levelHeardFrames) heard.at(fade.cell);
+  }
+
+  void addTick(const TickView& view, int c) {
+    Fade& fade = fades_[c];
+    const Channel& channel = view.channel(c);
+    Song& song = view.song();
+    int32_t rate = selectSource(song, channel).instrument->fadeout;
+    if (fade.releaseTick >= 0 && view.tickInRow() >= fade.releaseTick)
+      fade.trackers = std::max(0, fade.trackers - rate);
+    int32_t envelope = channel.volumeEnvelopeState.value;
+    if (levelsDiffer(channelLevel(channel, song),
+                     channelLevel(channel.volume, envelope, fade.trackers, song.globalVolume)))
+      fade.apartFrames += song.samplesPerTick;
+  }
+
+  std::array<Fade, channelTableSize> fades_{};
 };
 
 const RuleRegistration registered(make<KeyOffEffectDelayed>);

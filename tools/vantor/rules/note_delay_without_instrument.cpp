@@ -1,10 +1,10 @@
 // EDx resets the channel at the delayed note as an instrument number would, even when
 // the cell has none: the volume becomes the sample's. Trackers keep the channel's
 // volume. (The envelopes restart in trackers too; whether panning, key-off and fadeout
-// are reset, trackers do not agree with each other.) Heard where the volume changes, on
-// a channel that has played; once vantor's reset has parted the two, every such note
-// until the next instrument number sounds different too. Not heard while the global
-// volume is 0 (the two stay parted).
+// are reset, trackers do not agree with each other.) Heard where the volume changes by
+// 2.5 dB or more, on a channel that has played; once vantor's reset has parted the two,
+// every such note until the next instrument number sounds different too. Not heard while
+// the global volume is 0 (the two stay parted).
 #include <algorithm>
 
 #include "rule_support.h"
@@ -32,7 +32,12 @@ class NoteDelayWithoutInstrument : public Rule {
       }
       if (!delayedNoteStartsNow(view, c) || cell.instrument != 0 || !view.played(c)) continue;
       const Sample& sample = *selectSource(view.song(), channel).sample;
-      bool changes = view.before(c).volume != sample.volume && !volumeColumnSetsVolume(cell);
+      const Song& song = view.song();
+      double vantor = channelLevel(sample.volume, channel.volumeEnvelopeState.value, channel.fadeoutVolume,
+                                   song.globalVolume);
+      double trackers = channelLevel(view.before(c).volume, channel.volumeEnvelopeState.value,
+                                     channel.fadeoutVolume, song.globalVolume);
+      bool changes = !volumeColumnSetsVolume(cell) && levelsDiffer(vantor, trackers);
       if (changes || parted_[c]) {
         if (!songSilent(view)) heard.at(view.here(c));
         parted_[c] = true;

@@ -1,12 +1,13 @@
 // A tone portamento without a note (3xx, 5xy or the volume column's Fx) slides in vantor
 // to the note the channel last played, with or without a portamento: there the pitch
 // stays. Trackers slide to the note that the last tone portamento with a note gave, also
-// after a plain note since, and before any such portamento have no target and stay where
-// the pitch is (after 1xx, 2xx or a fine portamento, off the note; with Fx beside 1xx or
-// 2xx, where the slide takes it by the row's end, while vantor pulls it back). Followed
-// beside the replay; heard where the two targets lie 15 cents or more apart (one of the
-// two slides away from the other), while the note sounds; named there and at the tone
-// portamento that gave trackers' target.
+// after a plain note since, and before any such portamento (or after one on a channel
+// where they had played no note yet) have no target and stay where the pitch is (after
+// 1xx, 2xx or a fine portamento, off the note; with Fx beside 1xx or 2xx, where the slide
+// takes it by the row's end, while vantor pulls it back). Followed beside the replay;
+// heard where the two targets lie 15 cents or more apart (one of the two slides away from
+// the other), while the note sounds; named there and at the tone portamento that gave
+// trackers' target.
 #include "rule_support.h"
 
 namespace vantor::tool::rules {
@@ -46,10 +47,19 @@ class TonePortamentoTarget : public Rule {
       const NoteCell& cell = view.cell(c);
       const Channel& channel = view.channel(c);
       bool portamento = isTonePortamentoRow(cell) || volumeColumnPortamento(cell);
-      if (!portamento) continue;
+      // Trackers play a note once the channel has had an instrument number.
+      instrumentGiven_[c] = instrumentGiven_[c] || cell.instrument != 0;
+      if (!portamento) {
+        notePlayed_[c] = notePlayed_[c] || (givesNote(cell) && instrumentGiven_[c]);
+        continue;
+      }
       if (givesNote(cell)) {
-        trackersTarget_[c] = channel.portaTarget;
-        targetBy_[c] = view.here(c);
+        // On a channel where trackers have played no note yet it starts nothing, and
+        // leaves them no target either.
+        if (notePlayed_[c]) {
+          trackersTarget_[c] = channel.portaTarget;
+          targetBy_[c] = view.here(c);
+        }
         continue;
       }
       // Without a target of their own, trackers stay at the pitch the row starts with, or
@@ -70,6 +80,8 @@ class TonePortamentoTarget : public Rule {
  private:
   std::array<int32_t, channelTableSize> trackersTarget_{};  // 0: no tone portamento with a note yet
   std::array<CellPosition, channelTableSize> targetBy_{};
+  std::array<bool, channelTableSize> instrumentGiven_{};
+  std::array<bool, channelTableSize> notePlayed_{};  // a note without a tone portamento, in trackers
 };
 
 const RuleRegistration registered(make<TonePortamentoTarget>);

@@ -6,9 +6,10 @@
 // under FastTracker 2's name, one tracker sounds again as vantor does).
 // T00 before any other Txy silences vantor's channel on every tick, where trackers sound
 // a tick and rest a tick. Followed beside the replay; heard where the channel sounds in
-// one and not the other for half of 50 ms in a row, or where, over the last tenth of a
-// second, it sounds for a share of the time 2.5 dB apart from trackers' (T00: silent
-// against every other tick); a gate a single tick earlier or later is not told apart.
+// one and not the other (the same one) for half of 50 ms in a row, or where, over the
+// last tenth of a second, it sounds for a share of the time 2.5 dB apart from trackers'
+// (T00: silent against every other tick); a gate a single tick earlier or later, which
+// sounds in each in turn, is not told apart.
 // Named at the Txy cells since the instrument number that restarted the count, the first
 // of which set it running.
 #include "rule_support.h"
@@ -75,13 +76,15 @@ class Tremor : public Rule {
   class Gate {
    public:
     void record(int32_t frames, bool vantorSounds, bool trackersSound) {
+      // A gate a tick apart sounds in one and then in the other: each counts on its own.
+      bool sameSide = ticks_[next_].vantorSounds == vantorSounds;
       next_ = (next_ + 1) % ticks_.size();
       ticks_[next_] = {frames, vantorSounds, trackersSound};
-      differentFor_ = vantorSounds != trackersSound ? differentFor_ + frames : 0;
+      differentFor_ = vantorSounds == trackersSound ? 0 : (sameSide ? differentFor_ : 0) + frames;
     }
-    // Sounding in one and not the other for 25 ms in a row; or, over the ticks that make up
-    // the last tenth of a second, the shares of time sounding lie 2.5 dB apart (as powers:
-    // the level of a sound gated on and off follows its share).
+    // Sounding in one and not the other (the same one) for 25 ms in a row; or, over the
+    // ticks that make up the last tenth of a second, the shares of time sounding lie 2.5 dB
+    // apart (as powers: the level of a sound gated on and off follows its share).
     bool apart() const {
       if (differentFor_ >= levelHeardFrames / 2) return true;
       int32_t total = 0, vantor = 0, trackers = 0;
