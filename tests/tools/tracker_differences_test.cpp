@@ -1407,6 +1407,16 @@ std::vector<RuleCase> ruleCases() {
          module.instruments[3].volumeEnvelope.type = 1;
          module.instruments[3].fadeout = 1536;
        }},
+      // In the song's last row, with no row after it: 8000 a tick lies 2.5 dB apart from the
+      // row's third tick on (80 ms), named there; 3072 on its last only.
+      {"Kxx with xx above 0: 1 cell (order 1 row 7 channel 3) — ",
+       {{5, 3, {C4, 4}}, {7, 3, {0, 0, 0, 0x14, 0x06}}},
+       {{5, 3, {C4, 4}}, {7, 3, {0, 0, 0, 0x14, 0x06}}},
+       [](xm::XmModule& module) {
+         module.instruments[3].volumeEnvelope.type = 1;
+         module.instruments[3].fadeout = 4000;
+       },
+       [](xm::XmModule& module) { module.instruments[3].fadeout = 1536; }},
       // Without a sustain point the key-off changes nothing in the envelope, and without a
       // fadeout nothing at all, however fast the envelope falls.
       {"Kxx with xx above 0: 1 cell (order 1 row 2 channel 3) — ",

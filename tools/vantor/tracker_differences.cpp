@@ -123,7 +123,7 @@ void DifferenceFinder::afterTick(const TickCall& call) {
   tickInRow_ = call.rowTick ? 0 : tickInRow_ + 1;
   int count = playedChannelCount(*song_);
   int32_t rowFrames = song_->samplesPerTick * std::max(1, song_->speed);
-  for (int c = 0; c < count; ++c) silentAhead_[c] = silentAhead(channels[c].voice, rowFrames);
+  for (int c : TickView::Channels{count}) silentAhead_[c] = silentAhead(channels[c].voice, rowFrames);
   TickView view(*song_, before_, played_, silentAhead_, call.rowTick, tickInRow_, savedBy_);
   for (std::size_t rule = 0; rule < rules_.size(); ++rule) {
     heard_.entries_.clear();
@@ -140,7 +140,7 @@ void DifferenceFinder::afterTick(const TickCall& call) {
       for (const CellPosition& cell : cells) findings_.atCell(static_cast<int>(rule), cell);
     }
   }
-  for (int c = 0; c < count; ++c) {
+  for (int c : TickView::Channels{count}) {
     if (channels[c].updateFlags & Trigger) played_[c] = true;
   }
   mixTick();
@@ -156,7 +156,7 @@ void DifferenceFinder::mixTick() {
 
 void DifferenceFinder::remember() {
   int count = playedChannelCount(*song_);
-  for (int c = 0; c < count; ++c) {
+  for (int c : TickView::Channels{count}) {
     const Channel& channel = channels[c];
     const Voice* voice = channel.voice;
     before_[c] = {channel.period,

@@ -90,9 +90,9 @@ class TickView {
   bool rowTick() const { return rowTick_; }
   int tickInRow() const { return tickInRow_; }  // 0 on the row tick, counting on through a pattern delay
   int channelCount() const;
-  // The channels the song plays, for a rule's loop: a bound of its own would be one more
-  // place to read past the channel tables. (Not std::views::iota: the browser build's
-  // standard library lacks it.)
+  // The channels the song plays, for the finder's and each rule's loop: a bound of its
+  // own would be one more place to read past the channel tables. (Not std::views::iota:
+  // the browser build's standard library lacks it.)
   struct Channels {
     struct Next {
       int c;

@@ -66,7 +66,7 @@ class KeyOffEffectDelayed : public Rule {
         } else {
           bool inRow = cell.effectParam < song.speed + song.patternDelayTicks;
           fades_[c] = {true, view.here(c), inRow ? cell.effectParam : -1, fullFadeout, 0};
-          addTick(view, c);
+          addTick(view, c, heard);
         }
       }
     }
@@ -86,16 +86,18 @@ class KeyOffEffectDelayed : public Rule {
     Fade& fade = fades_[c];
     if (!fade.active) return;
     if (!view.rowTick()) {
-      addTick(view, c);
+      addTick(view, c, heard);
       return;
     }
     fade.active = false;
     // A note played on in vantor's release goes on apart; one the row's note replaces was
-    // heard only as long as the fadeouts lay apart.
-    if (!(view.channel(c).updateFlags & Trigger) || fade.apartFrames >= levelHeardFrames) heard.at(fade.cell);
+    // heard only if the fadeouts lay apart for 50 ms (named then).
+    if (!(view.channel(c).updateFlags & Trigger)) heard.at(fade.cell);
   }
 
-  void addTick(const TickView& view, int c) {
+  // Heard once the fadeouts have lain apart for 50 ms, without waiting for the next row
+  // (the song's last row has none).
+  void addTick(const TickView& view, int c, Heard& heard) {
     Fade& fade = fades_[c];
     const Channel& channel = view.channel(c);
     Song& song = view.song();
@@ -106,6 +108,10 @@ class KeyOffEffectDelayed : public Rule {
     if (levelsDiffer(channelLevel(channel, song),
                      channelLevel(channel.volume, envelope, fade.trackers, song.globalVolume)))
       fade.apartFrames += song.samplesPerTick;
+    if (fade.apartFrames >= levelHeardFrames) {
+      heard.at(fade.cell);
+      fade.active = false;
+    }
   }
 
   std::array<Fade, channelTableSize> fades_{};
