@@ -1632,6 +1632,16 @@ TEST_F(TrackerDifferencesTest, EachRuleIsNamedWhereItIsHeardAndNotInItsNearMiss)
   }
 }
 
+// A note before any instrument number plays nothing in trackers, so the E-4 with 301
+// after it starts no note there either and leaves them no target: only the silent note's
+// own rule is named, not the 301 of row 3.
+TEST_F(TrackerDifferencesTest, ATonePortamentoAfterANoteBeforeAnyInstrumentGivesTrackersNoTarget) {
+  std::vector<std::string> lines = differencesOf(songWith(
+      {{0, 3, {C4, 0}}, {1, 3, {E4, 1, 0, 0x3, 0x01}}, {2, 3, {C4, 1}}, {3, 3, {0, 0, 0, 0x3, 0x01}}}));
+  ASSERT_EQ(lines.size(), 1u) << testing::PrintToString(lines);
+  EXPECT_TRUE(lines[0].starts_with("a note or retrigger on a channel that has had no instrument number"));
+}
+
 // A loop whose first row the next pattern does not have: both start that pattern at row 0.
 TEST_F(TrackerDifferencesTest, ALoopBeforeAPatternTooShortForItsRowIsNotNamed) {
   xm::XmModule shortNext = songWith({});
