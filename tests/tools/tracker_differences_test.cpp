@@ -141,6 +141,24 @@ std::function<void(xm::XmModule&)> slowRetriggers(std::function<void(xm::XmModul
   };
 }
 
+// Instrument `index`'s volume envelope holds 64 for eight ticks, then falls to 16, where it
+// sustains: a K00 that starts it again is 12 dB above trackers' release where it holds.
+auto fallingToItsSustain(int index) {
+  return [index](xm::XmModule& module) {
+    module.instruments[static_cast<std::size_t>(index)].volumeEnvelope = {
+        .points = {{0, 64}, {8, 64}, {10, 16}}, .sustainPoint = 2, .type = 3};
+  };
+}
+
+// The same envelope starting at 16, where it holds: started again, it sounds as held.
+auto startingWhereItHolds(int index) {
+  return [index](xm::XmModule& module) {
+    xm::XmEnvelope& envelope = module.instruments[static_cast<std::size_t>(index)].volumeEnvelope;
+    envelope.points[0].y = 16;
+    envelope.points[1].y = 16;
+  };
+}
+
 // FastTracker 2 pads the song's title with spaces: twenty characters leave no zero byte.
 constexpr const char* fastTrackerTitle = "a title of twenty ch";
 
@@ -912,14 +930,7 @@ std::vector<RuleCase> ruleCases() {
        "— ",
        {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},
        {{0, 3, {C4, 4}}, {2, 3, {0, 4, 0, 0x14, 0x00}}},
-       [](xm::XmModule& module) {
-         module.instruments[3].volumeEnvelope = {
-             .points = {{0, 64}, {8, 64}, {10, 16}}, .sustainPoint = 2, .type = 3};
-       },
-       [](xm::XmModule& module) {
-         module.instruments[3].volumeEnvelope.points[0].y = 16;
-         module.instruments[3].volumeEnvelope.points[1].y = 16;
-       }},
+       fallingToItsSustain(3), startingWhereItHolds(3)},
       // Near misses where the construct is there but nothing is heard: the playing note silent,
       // the pitch already reached, an offset past the new sample, the volume unchanged.
       {"EC0: 1 cell (order 1 row 2 channel 3) — ",
@@ -1431,14 +1442,7 @@ std::vector<RuleCase> ruleCases() {
        "— ",
        {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0xF1, 0x14, 0x00}}},
        {{0, 3, {C4, 1}}, {2, 3, {0, 1, 0xF1, 0x14, 0x00}}},
-       [](xm::XmModule& module) {
-         module.instruments[0].volumeEnvelope = {
-             .points = {{0, 64}, {8, 64}, {10, 16}}, .sustainPoint = 2, .type = 3};
-       },
-       [](xm::XmModule& module) {
-         module.instruments[0].volumeEnvelope.points[0].y = 16;
-         module.instruments[0].volumeEnvelope.points[1].y = 16;
-       }},
+       fallingToItsSustain(0), startingWhereItHolds(0)},
       // The restarted envelope holds trackers' 16 for six ticks and rises to 64 only in the row
       // after the K00, which is followed too; started where it holds, nothing.
       {"K00 with an instrument number, instrument with a volume envelope: 1 cell (order 1 row 2 channel 3) "
